@@ -1,0 +1,4 @@
+// ruvoz303: the interactive program.
+#include "app/main_flow.h"
+
+int main() { return app::MainFlow(); }

@@ -1,0 +1,7 @@
+#include "app/main_flow.h"
+
+namespace app {
+
+int MainFlow() { return 0; }
+
+}  // namespace app

@@ -1,0 +1,118 @@
+// The console: an 80 x 25 screen of cells (a CP850 character byte and an
+// attribute byte, attribute = foreground + 16 x background), a cursor, and
+// input events (keys with their scan code and modifier state, mouse presses).
+//
+// Two back ends share the same in-memory screen:
+//  - Terminal: draws the screen at the top-left of the real terminal through
+//    ncursesw, converting CP850 to Unicode, and turns what the terminal sends
+//    into key events.
+//  - Headless: nothing is drawn; input comes from a scripted queue. Tests read
+//    the screen back as text and attributes.
+// Rows and columns are 1-based, as everywhere in the program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace console {
+
+constexpr int kRows = 25;
+constexpr int kColumns = 80;
+
+enum class Backend { Headless, Terminal };
+
+// Starts the console. Terminal falls back to false when no terminal can be
+// opened. Calling Start twice switches back ends (the screen is kept).
+bool Start(Backend backend);
+// Restores the terminal (also done on exit and on a fatal signal).
+void Stop();
+Backend CurrentBackend();
+
+// ---- cells ---------------------------------------------------------------------
+int Rows();      // 25
+int Columns();   // 80
+// Writes text from (row, column) on, with the current text attribute, moving
+// right and wrapping to the next row at the right edge; stops at the end of
+// the screen. Does not move the cursor.
+void WriteText(int row, int column, const std::string& text);
+void WriteText(int row, int column, const std::string& text, std::uint8_t attribute);
+unsigned char CharAt(int row, int column);          // 0 outside the screen
+std::uint8_t AttrAt(int row, int column);           // 0 outside the screen
+void SetCell(int row, int column, unsigned char ch, std::uint8_t attribute);
+// Current text attribute used by WriteText without an attribute.
+void SetTextAttribute(std::uint8_t attribute);
+std::uint8_t TextAttribute();
+// Scrolls the rectangle (1-based, inclusive) by n rows: n > 0 moves the text up,
+// n < 0 down; rows that enter are filled with blanks in `fill` attribute.
+void Scroll(int top, int left, int bottom, int right, int n, std::uint8_t fill);
+// Whole screen to blanks in the given attribute.
+void Clear(std::uint8_t attribute);
+
+// ---- cursor --------------------------------------------------------------------
+void SetCursor(int row, int column);
+int CursorRow();
+int CursorColumn();
+void ShowCursor(bool visible);
+bool CursorVisible();
+// Cursor size in percent of the cell (1..100): small for overwrite, large for insert.
+void SetCursorSize(int percent);
+int CursorSize();
+
+// Draws pending changes on the terminal (no-op headless). Input waits call it.
+void Refresh();
+
+// ---- input ---------------------------------------------------------------------
+// Modifier state, as the Windows console reports it.
+constexpr int kRightAlt = 0x01;
+constexpr int kLeftAlt = 0x02;
+constexpr int kRightCtrl = 0x04;
+constexpr int kLeftCtrl = 0x08;
+constexpr int kShift = 0x10;
+
+struct Event {
+  enum Kind { None, Key, Mouse } kind = None;
+  // Key: the character in CP850 (0 for an extended key) and the scan code
+  // (set for extended keys: F1 = 0x3B, Right = 0x4D, ...; for Alt+letter the
+  // letter's scan code with character 0).
+  unsigned char ch = 0;
+  int scan = 0;
+  int modifiers = 0;   // kRightAlt | kLeftAlt | kRightCtrl | kLeftCtrl | kShift
+  bool keyDown = true; // a release of the left Alt key arrives as keyDown=false, scan 0x38
+  // Mouse: 1-based cell and the button bits (1 left, 2 right, 4 middle).
+  int row = 0, column = 0;
+  int buttons = 0;
+};
+
+// Takes one pending event without waiting. False when none is waiting.
+bool PollEvent(Event& event);
+// Blocks until an event is waiting or timeoutMs passes (< 0: no limit).
+// Returns true when one is waiting. Uses no CPU while it waits.
+bool WaitEvent(int timeoutMs);
+// Discards everything pending.
+void FlushInput();
+// Current modifier state (what the last event reported).
+int ModifierState();
+// Mouse reporting: number of buttons (0 = no mouse) and reporting on/off.
+int MouseButtons();
+void SetMouseReporting(bool on);
+
+// ---- headless back end: scripted input and readable screen ---------------------
+void PushKey(unsigned char ch, int scan = 0, int modifiers = 0);
+void PushEvent(const Event& event);
+void PushClick(int row, int column, int buttons = 1);
+// Pushes the CP850 bytes of `text` as character keys.
+void PushText(const std::string& text);
+int PendingEvents();
+// Row text (80 CP850 bytes) and the whole screen (25 rows joined by "\n").
+std::string RowText(int row);
+std::string ScreenText();
+// Resets the screen, cursor and input queue (tests).
+void ResetForTests();
+
+}  // namespace console
+
+namespace console {
+// Sounds the terminal bell (headless: counted, see BeepCount).
+void Beep();
+int BeepCount();
+}  // namespace console

@@ -1,0 +1,128 @@
+// Operating-system services for everything above the platform layer: files,
+// directories, environment, time, sleep, random numbers, child programs and
+// advisory file locks.
+//
+// Paths: the program builds paths with "\" separators ("DADES\VPropiet");
+// every function here turns "\" into "/" before it touches the file system
+// (HostPath). Failure is reported by return values; nothing throws.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace os {
+
+// "\" -> "/" (the program's separator to the host's).
+std::string HostPath(const std::string& path);
+
+// ---- whole files ----------------------------------------------------------
+bool FileExists(const std::string& path);       // a regular file
+bool DirExists(const std::string& path);
+// Size in bytes, or -1 when the file cannot be examined.
+long long FileSize(const std::string& path);
+// Whole file into `out`; false (and `out` empty) when it cannot be read.
+bool ReadFile(const std::string& path, std::string& out);
+// Whole file written in place (truncating). False on any error.
+bool WriteFile(const std::string& path, const std::string& data);
+// Whole file written to a unique temporary name in the same folder, flushed
+// and renamed over `path`: readers see the old or the new content, never a
+// half-written file.
+bool WriteFileAtomic(const std::string& path, const std::string& data);
+bool AppendFile(const std::string& path, const std::string& data);
+bool DeleteFile(const std::string& path);
+// Atomic replacement: `to` is replaced by `from` in one step if it exists.
+bool RenameFile(const std::string& from, const std::string& to);
+// Modification time in nanoseconds plus size, to notice a changed file
+// (0 when the file is missing).
+std::uint64_t FileStamp(const std::string& path);
+
+// ---- sequential files ------------------------------------------------------
+// A handle to an open file. Modes are those of fopen ("r", "w", "a", "rb",
+// "wb", "r+b", "a+b", ...). Text and binary are the same on this platform.
+struct File {
+  void* handle = nullptr;
+};
+bool Open(File& f, const std::string& path, const char* mode);
+bool IsOpen(const File& f);
+void Close(File& f);
+// One line without its line end ("\n" or "\r\n"). False at end of file.
+// A NUL byte inside the line is kept; a very long line is returned whole.
+bool ReadLine(File& f, std::string& line);
+// Up to `count` bytes; the number read (0 at end or on error).
+std::size_t Read(File& f, void* buffer, std::size_t count);
+bool Write(File& f, const std::string& data);
+bool Write(File& f, const void* data, std::size_t count);
+bool Seek(File& f, long long offset);   // from the start
+long long Tell(File& f);
+long long Length(File& f);
+bool Flush(File& f);                    // to the disk (fsync), not just the C buffer
+bool Truncate(File& f, long long length);
+
+// ---- directories -----------------------------------------------------------
+bool MakeDir(const std::string& path);          // one level; true if it exists
+bool MakeDirs(const std::string& path);         // every missing level
+bool RemoveDir(const std::string& path);        // an empty directory
+struct DirEntry {
+  std::string name;
+  bool isDir = false;
+};
+// Entries of a directory without "." and "..", in name order. False if the
+// directory cannot be read.
+bool ListDir(const std::string& path, std::vector<DirEntry>& entries);
+std::string CurrentDir();                        // ends with "/"
+bool SetCurrentDir(const std::string& path);
+
+// ---- environment -----------------------------------------------------------
+std::string GetEnv(const std::string& name);     // "" when unset
+void SetEnv(const std::string& name, const std::string& value);  // "" unsets
+
+// ---- time --------------------------------------------------------------------
+struct DateTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+// Local date and time. Tests may fix it with SetFixedNow.
+DateTime Now();
+void SetFixedNow(const DateTime& when);
+void ClearFixedNow();
+// Milliseconds since an arbitrary start, never going back.
+std::int64_t MonotonicMs();
+void SleepMs(int milliseconds);
+
+// ---- random numbers ----------------------------------------------------------
+// The generator of the program: seeded from the time of day on first use
+// (or by Randomize), then a fixed sequence.
+void Randomize();                       // seed from the time of day
+void SeedRandom(std::uint32_t value);   // a fixed sequence, for tests
+double Rnd();                           // in [0, 1)
+int RandomInt(int low, int high);       // low..high inclusive
+
+// ---- programs ------------------------------------------------------------------
+// Starts `program` with `args`, waits for it to end and returns its exit code
+// (-1 when it could not be started or did not end normally).
+int RunProgram(const std::string& program, const std::vector<std::string>& args);
+// Runs a command line through the shell, waits, returns its exit code.
+int RunShell(const std::string& commandLine);
+// Folder of the running executable, ending with "/".
+std::string ExecutableDir();
+int ProcessId();
+
+// ---- advisory locks between processes --------------------------------------------
+// An exclusive lock on a lock file (created if missing). Held until Unlock or
+// the end of the process. waitMs < 0 waits as long as it takes; 0 tries once.
+struct Lock {
+  int fd = -1;
+};
+bool LockExclusive(Lock& lock, const std::string& lockPath, int waitMs);
+void Unlock(Lock& lock);
+
+// ---- clipboard, Insert toggle ------------------------------------------------------
+// Clipboard text in CP850 (implemented in clipboard.cpp). The Insert toggle is
+// kept for the whole process, like the keyboard's own toggle.
+bool ClipboardSet(const std::string& cp850);
+bool ClipboardGet(std::string& cp850);
+bool InsertToggle();
+void SetInsertToggle(bool on);
+
+}  // namespace os

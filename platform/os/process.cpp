@@ -1,0 +1,49 @@
+// Child programs and process facts.
+#include "platform/os/os.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace os {
+
+static int WaitChild(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  std::string path = HostPath(program);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (::posix_spawnp(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  return WaitChild(pid);
+}
+
+int RunShell(const std::string& commandLine) {
+  return RunProgram("/bin/sh", {"-c", commandLine});
+}
+
+std::string ExecutableDir() {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return CurrentDir();
+  std::string s(buf, static_cast<std::size_t>(n));
+  std::size_t slash = s.rfind('/');
+  return slash == std::string::npos ? CurrentDir() : s.substr(0, slash + 1);
+}
+
+int ProcessId() { return static_cast<int>(::getpid()); }
+
+}  // namespace os

@@ -1,0 +1,50 @@
+#include "tests/support/test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <iconv.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+std::string MakeTempDir() {
+  std::string base = std::filesystem::temp_directory_path().string() + "/kovatest.XXXXXX";
+  std::string buf = base;
+  if (!::mkdtemp(buf.data())) return "";
+  return buf + "/";
+}
+
+void RemoveTree(const std::string& dir) {
+  std::error_code ec;
+  if (!dir.empty()) std::filesystem::remove_all(dir, ec);
+}
+
+static std::string WithSlash(std::string s) {
+  if (!s.empty() && s.back() != '/') s += '/';
+  return s;
+}
+
+std::string BinDir() {
+  const char* v = std::getenv("KOVA_BIN");
+  return WithSlash(v ? v : "");
+}
+
+std::string SourceDir() {
+  const char* v = std::getenv("KOVA_SOURCE");
+  return WithSlash(v ? v : "");
+}
+
+std::string Cp850(const std::string& utf8) {
+  iconv_t cd = ::iconv_open("CP850", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
+  std::string in = utf8, out(utf8.size() * 2 + 4, '\0');
+  char* ip = in.data();
+  char* op = out.data();
+  size_t il = in.size(), ol = out.size();
+  ::iconv(cd, &ip, &il, &op, &ol);
+  ::iconv_close(cd);
+  out.resize(out.size() - ol);
+  return out;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,28 @@
+// Helpers for tests: a fresh temporary folder per test, file helpers.
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// A new empty folder under the system's temporary folder, ending with "/".
+// Removed with its contents by RemoveTree.
+std::string MakeTempDir();
+void RemoveTree(const std::string& dir);
+// Folder of the built programs (ExeDir for tests), ending with "/".
+std::string BinDir();
+// Root of the source tree, ending with "/".
+std::string SourceDir();
+// UTF-8 literal to CP850 bytes.
+std::string Cp850(const std::string& utf8);
+
+// A temporary folder that lives for the scope.
+struct TempDir {
+  std::string path;
+  TempDir() : path(MakeTempDir()) {}
+  ~TempDir() { RemoveTree(path); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+};
+
+}  // namespace testsupport
