@@ -1,0 +1,150 @@
+// Opening a record file: entry, path and extension, creation from the
+// template, waiting while another user holds the file, and the stop when the
+// file cannot be opened.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/config.h"
+#include "platform/console/console.h"
+#include "platform/os/os.h"
+#include "records/btr.h"
+#include "records/open_file_table.h"
+#include "screen/keys.h"
+#include "screen/windows.h"
+
+namespace records {
+namespace {
+
+struct SplitName {
+  std::string path;      // directory + base name + extension
+  std::string baseName;  // for the template
+};
+
+// The extension runs from the first dot of the last path component; without
+// a dot it is ".dat".
+SplitName Split(const std::string& name) {
+  std::string directory;
+  std::string base = name;
+  std::string extension;
+  for (std::size_t i = name.size(); i-- > 0;) {
+    char c = name[i];
+    if (c == ':' || c == '\\' || c == '/') {
+      directory = name.substr(0, i + 1);
+      base = base.substr(i + 1);
+      break;
+    }
+    if (c == '.') {
+      base = name.substr(0, i);
+      extension = name.substr(i);
+    }
+  }
+  if (extension.empty()) extension = ".dat";
+  return {directory + base + extension, base};
+}
+
+// The owner name of the program's data files, put together at run time.
+void OwnerName(char (&owner)[5]) {
+  owner[0] = 'K';
+  owner[1] = 'V';
+  owner[2] = '0';
+  owner[3] = '3';
+  owner[4] = '\0';
+}
+
+int OpenCall(detail::FileEntry& entry, const std::string& path) {
+  char owner[5];
+  OwnerName(owner);
+  unsigned char key[256] = {};
+  std::memcpy(key, path.data(), path.size());
+  std::uint32_t length = 5;
+  return recman::BTRCALL(0, entry.positionBlock, owner, &length, key, 255, 0);
+}
+
+int CreateCall(detail::FileEntry& entry, const std::string& path, const std::string& baseName) {
+  unsigned char spec[detail::kCallBufferSize] = {};
+  std::string bytes;
+  if (os::ReadFile(app::DataRoot + "ddf\\" + baseName + ".xdf", bytes) && bytes.size() >= 2) {
+    int n = detail::Get16(bytes, 0);
+    std::size_t available = bytes.size() - 2;
+    std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
+    count = std::min({count, available, static_cast<std::size_t>(detail::kCallBufferSize)});
+    std::memcpy(spec, bytes.data() + 2, count);
+  }
+  unsigned char key[256] = {};
+  std::memcpy(key, path.data(), path.size());
+  std::uint32_t length = detail::kCallBufferSize;
+  return recman::BTRCALL(14, entry.positionBlock, spec, &length, key, 255, -1);
+}
+
+[[noreturn]] void OpenFailed(const std::string& name, int status) {
+  static const std::string spa = "NO SE PUEDE ACCEDER AL FICHERO ";
+  static const std::string glg = "NOM SE PODE ACEDER AO FICHEIRO ";
+  static const std::string oci = "NON SE P\xE3T ACCEDIR ATH FICH\xD4R ";
+  static const std::string cat = "NO ES POT ACCEDIR AL FITXER ";
+  std::string text = detail::LanguageText(spa, glg, oci, cat) + name + " (" +
+                     std::to_string(status) + ")";
+  screen::MessageBox(12, text);
+  console::Beep();
+  screen::FlushKeys();
+  int key = 0;
+  screen::WaitKey(key);
+  screen::WindowPop();
+  StopProgram();
+}
+
+}  // namespace
+
+void StopProgram() {
+  int status = 0;
+  BtrCloseAll(status);
+  std::exit(0);
+}
+
+void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& status) {
+  int freeIndex = 0;
+  if (detail::FindEntry(fileNumber, &freeIndex) != 0) {
+    status = 1002;
+    return;
+  }
+  if (freeIndex == 0) {
+    status = 1003;
+    return;
+  }
+  detail::FileEntry& entry = detail::Entry(freeIndex);
+  detail::ClearEntry(entry);
+  entry.fileNumber = fileNumber;
+  entry.record = &record;
+
+  SplitName split = Split(name);
+  // The key buffer carries the path and its terminating zero in 255 bytes.
+  if (split.path.size() > 254) {
+    detail::ClearEntry(entry);
+    OpenFailed(name, 11);
+  }
+  for (;;) {
+    status = OpenCall(entry, split.path);
+    if (status == 85) {
+      os::SleepMs(3000);
+      continue;
+    }
+    if (status == 12) {
+      int created = CreateCall(entry, split.path, split.baseName);
+      if (created == 0) continue;
+      status = created;
+    }
+    break;
+  }
+  if (status != 0) {
+    detail::ClearEntry(entry);
+    OpenFailed(name, status);
+  }
+  int keyLength = 0;
+  int recordLength = 0;
+  BtrKeyInfo(fileNumber, 0, keyLength, recordLength);
+  entry.keyValue.assign(static_cast<std::size_t>(keyLength), '\0');
+  entry.recordLength = std::min(recordLength, detail::kCallBufferSize);
+  record.resize(static_cast<std::size_t>(entry.recordLength), '\0');
+}
+
+}  // namespace records
