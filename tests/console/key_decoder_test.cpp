@@ -1,0 +1,211 @@
+// Decoding of what terminals send, and the CP850 glyph table.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/console/cp850_unicode.h"
+#include "platform/console/key_decoder.h"
+
+namespace {
+
+using console::detail::Decoded;
+using console::detail::DecodeInput;
+
+struct Result {
+  Decoded how;
+  std::size_t used;
+  console::Event e;
+};
+
+Result Decode(const std::string& bytes, bool final = false) {
+  Result r{};
+  r.how = DecodeInput(bytes, final, r.used, r.e);
+  return r;
+}
+
+// A key with character 0: its scan code and modifiers, as "scan/mods".
+std::string Ext(const std::string& bytes) {
+  const Result r = Decode(bytes);
+  if (r.how != Decoded::Event || r.used != bytes.size() || r.e.kind != console::Event::Key || r.e.ch != 0)
+    return "not an extended key";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02X/%02X", r.e.scan, r.e.modifiers);
+  return buf;
+}
+
+constexpr int S = console::kShift, C = console::kLeftCtrl, A = console::kLeftAlt;
+
+std::string Want(int scan, int mods) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02X/%02X", scan, mods);
+  return buf;
+}
+
+TEST(KeyDecoder, CursorAndEditingKeysInTheirUsualForms) {
+  EXPECT_EQ(Ext("\x1b[A"), Want(0x48, 0));
+  EXPECT_EQ(Ext("\x1bOB"), Want(0x50, 0));
+  EXPECT_EQ(Ext("\x1b[C"), Want(0x4D, 0));
+  EXPECT_EQ(Ext("\x1b[D"), Want(0x4B, 0));
+  EXPECT_EQ(Ext("\x1b[H"), Want(0x47, 0));
+  EXPECT_EQ(Ext("\x1b[F"), Want(0x4F, 0));
+  EXPECT_EQ(Ext("\x1b[1~"), Want(0x47, 0));  // Linux console, tmux
+  EXPECT_EQ(Ext("\x1b[4~"), Want(0x4F, 0));
+  EXPECT_EQ(Ext("\x1b[2~"), Want(0x52, 0));
+  EXPECT_EQ(Ext("\x1b[3~"), Want(0x53, 0));
+  EXPECT_EQ(Ext("\x1b[5~"), Want(0x49, 0));
+  EXPECT_EQ(Ext("\x1b[6~"), Want(0x51, 0));
+  EXPECT_EQ(Ext("\x1b[E"), Want(0x4C, 0));
+  EXPECT_EQ(Ext("\x1b[Z"), Want(0x0F, S));
+}
+
+TEST(KeyDecoder, FunctionKeysWithModifiers) {
+  EXPECT_EQ(Ext("\x1bOP"), Want(0x3B, 0));
+  EXPECT_EQ(Ext("\x1b[11~"), Want(0x3B, 0));
+  EXPECT_EQ(Ext("\x1b[[A"), Want(0x3B, 0));  // Linux console
+  EXPECT_EQ(Ext("\x1b[[E"), Want(0x3F, 0));
+  EXPECT_EQ(Ext("\x1b[15~"), Want(0x3F, 0));
+  EXPECT_EQ(Ext("\x1b[21~"), Want(0x44, 0));
+  EXPECT_EQ(Ext("\x1b[23~"), Want(0x85, 0));
+  EXPECT_EQ(Ext("\x1b[24~"), Want(0x86, 0));
+  EXPECT_EQ(Ext("\x1b[15;2~"), Want(0x3F, S));
+  EXPECT_EQ(Ext("\x1b[15;5~"), Want(0x3F, C));
+  EXPECT_EQ(Ext("\x1b[15;3~"), Want(0x3F, A));
+  EXPECT_EQ(Ext("\x1b[1;2P"), Want(0x3B, S));
+  EXPECT_EQ(Ext("\x1b[1;5S"), Want(0x3E, C));
+  EXPECT_EQ(Ext("\x1bO2P"), Want(0x3B, S));
+  EXPECT_EQ(Ext("\x1b[24;7~"), Want(0x86, C | A));
+  EXPECT_EQ(Ext("\x1b[28~"), Want(0x3F, S));  // Linux console Shift+F5
+  EXPECT_EQ(Ext("\x1b[34~"), Want(0x44, S));
+  EXPECT_EQ(Ext("\x1b[15^"), Want(0x3F, C));  // rxvt
+  EXPECT_EQ(Ext("\x1b[15$"), Want(0x3F, S));
+}
+
+TEST(KeyDecoder, CtrlAndAltCursorKeys) {
+  EXPECT_EQ(Ext("\x1b[1;5D"), Want(0x4B, C));
+  EXPECT_EQ(Ext("\x1b[1;5C"), Want(0x4D, C));
+  EXPECT_EQ(Ext("\x1b[1;5H"), Want(0x47, C));
+  EXPECT_EQ(Ext("\x1b[1;2A"), Want(0x48, S));
+  EXPECT_EQ(Ext("\x1b[1;3B"), Want(0x50, A));
+  EXPECT_EQ(Ext("\x1b\x1b[A"), Want(0x48, A));  // Esc-prefixed Alt
+  EXPECT_EQ(Ext("\x1b\x1bOQ"), Want(0x3C, A));
+}
+
+TEST(KeyDecoder, AltLettersGiveTheLetterScanCode) {
+  EXPECT_EQ(Ext("\x1bx"), Want(0x2D, A));
+  EXPECT_EQ(Ext("\x1b" "c"), Want(0x2E, A));
+  EXPECT_EQ(Ext("\x1b" "f"), Want(0x21, A));
+  EXPECT_EQ(Ext("\x1b" "e"), Want(0x12, A));
+  EXPECT_EQ(Ext("\x1bX"), Want(0x2D, A | S));
+  EXPECT_EQ(Ext("\x1b" "1"), Want(0x02, A));
+}
+
+TEST(KeyDecoder, ControlBytesAndPlainCharacters) {
+  auto key = [](const std::string& bytes) {
+    const Result r = Decode(bytes);
+    EXPECT_EQ(r.how, Decoded::Event) << bytes;
+    return r.e;
+  };
+  EXPECT_EQ(key("\r").ch, 13);
+  EXPECT_EQ(key("\r").scan, 0x1C);
+  EXPECT_EQ(key("\x7f").ch, 8);
+  EXPECT_EQ(key("\b").ch, 8);
+  EXPECT_EQ(key("\t").ch, 9);
+  EXPECT_EQ(key("\x03").ch, 3);
+  EXPECT_EQ(key("\x03").modifiers, C);
+  EXPECT_EQ(key("\x16").ch, 22);
+  EXPECT_EQ(key("\x19").ch, 25);
+  EXPECT_EQ(key("a").ch, 'a');
+  EXPECT_EQ(key("a").scan, 0x1E);
+  EXPECT_EQ(key("Z").modifiers, S);
+  // A following byte is not consumed with the key.
+  EXPECT_EQ(Decode("ab").used, 1u);
+}
+
+TEST(KeyDecoder, EscAloneWaitsForTheDelay) {
+  EXPECT_EQ(Decode("\x1b").how, Decoded::Incomplete);
+  const Result r = Decode("\x1b", true);
+  EXPECT_EQ(r.how, Decoded::Event);
+  EXPECT_EQ(r.e.ch, 27);
+  EXPECT_EQ(r.used, 1u);
+  // An unfinished sequence after the delay: Esc, and the rest as typed.
+  EXPECT_EQ(Decode("\x1b[1;5").how, Decoded::Incomplete);
+  const Result cut = Decode("\x1b[1;5", true);
+  EXPECT_EQ(cut.e.ch, 27);
+  EXPECT_EQ(cut.used, 1u);
+  // Two Esc presses.
+  const Result two = Decode("\x1b\x1b", true);
+  EXPECT_EQ(two.e.ch, 27);
+  EXPECT_EQ(two.used, 1u);
+}
+
+TEST(KeyDecoder, Utf8CharactersBecomeCp850OrAreIgnored) {
+  const Result n = Decode("\xc3\xb1");  // n with tilde
+  EXPECT_EQ(n.how, Decoded::Event);
+  EXPECT_EQ(n.e.ch, 0xA4);
+  EXPECT_EQ(n.used, 2u);
+  EXPECT_EQ(Decode("\xc3\x87").e.ch, 0x80);        // C cedilla
+  EXPECT_EQ(Decode("\xe2\x82\xac").e.ch, 0xD5);    // euro sign
+  EXPECT_EQ(Decode("\xc3").how, Decoded::Incomplete);
+  const Result cjk = Decode("\xe4\xb8\xad");       // not in CP850
+  EXPECT_EQ(cjk.how, Decoded::Ignored);
+  EXPECT_EQ(cjk.used, 3u);
+  const Result bad = Decode("\xff" "a");
+  EXPECT_EQ(bad.how, Decoded::Ignored);
+  EXPECT_EQ(bad.used, 1u);
+  const Result broken = Decode("\xc3" "a");
+  EXPECT_EQ(broken.how, Decoded::Ignored);
+  EXPECT_EQ(broken.used, 1u);
+}
+
+TEST(KeyDecoder, MousePressesInBothForms) {
+  Result r = Decode("\x1b[<0;10;5M");
+  ASSERT_EQ(r.how, Decoded::Event);
+  EXPECT_EQ(r.e.kind, console::Event::Mouse);
+  EXPECT_EQ(r.e.column, 10);
+  EXPECT_EQ(r.e.row, 5);
+  EXPECT_EQ(r.e.buttons, 1);
+  EXPECT_EQ(Decode("\x1b[<2;1;1M").e.buttons, 2);
+  EXPECT_EQ(Decode("\x1b[<1;1;1M").e.buttons, 4);
+  EXPECT_EQ(Decode("\x1b[<0;10;5m").how, Decoded::Ignored);   // release
+  EXPECT_EQ(Decode("\x1b[<64;10;5M").how, Decoded::Ignored);  // wheel
+  EXPECT_EQ(Decode("\x1b[<0;81;5M").how, Decoded::Ignored);   // beyond the screen
+  r = Decode(std::string("\x1b[M") + char(32) + char(32 + 3) + char(32 + 7));
+  ASSERT_EQ(r.how, Decoded::Event);
+  EXPECT_EQ(r.e.column, 3);
+  EXPECT_EQ(r.e.row, 7);
+  EXPECT_EQ(Decode("\x1b[M ").how, Decoded::Incomplete);
+}
+
+TEST(KeyDecoder, UnknownOrGarbledSequencesAreConsumed) {
+  EXPECT_EQ(Decode("\x1b[I").how, Decoded::Ignored);      // focus in
+  EXPECT_EQ(Decode("\x1b[99~").how, Decoded::Ignored);
+  EXPECT_EQ(Decode("\x1b[?1;2c").how, Decoded::Ignored);
+  const Result r = Decode("\x1b[12\x01");
+  EXPECT_EQ(r.how, Decoded::Ignored);
+  EXPECT_EQ(r.used, 4u);
+  EXPECT_EQ(Decode("\x1b[" + std::string(100, '1')).how, Decoded::Ignored);
+}
+
+TEST(Cp850Glyphs, TableRoundTripsAndShowsConsoleSymbols) {
+  using console::detail::Cp850ToUnicode;
+  using console::detail::UnicodeToCp850;
+  EXPECT_EQ(Cp850ToUnicode(0xC9), U'\u2554');
+  EXPECT_EQ(Cp850ToUnicode(0xCD), U'\u2550');
+  EXPECT_EQ(Cp850ToUnicode(0xDA), U'\u250C');
+  EXPECT_EQ(Cp850ToUnicode(0x10), U'\u25BA');
+  EXPECT_EQ(Cp850ToUnicode(0x11), U'\u25C4');
+  EXPECT_EQ(Cp850ToUnicode(0x01), U'\u263A');
+  EXPECT_EQ(Cp850ToUnicode(0xA4), U'\u00F1');
+  EXPECT_EQ(Cp850ToUnicode(0x80), U'\u00C7');
+  EXPECT_EQ(Cp850ToUnicode(0x00), U' ');
+  // Every printable byte maps back to itself, and no two bytes share a glyph.
+  for (int b = 0x20; b <= 0xFF; ++b) {
+    if (b == 0x7F || b == 0xF0) continue;
+    EXPECT_EQ(UnicodeToCp850(Cp850ToUnicode(static_cast<unsigned char>(b))), b) << b;
+  }
+  EXPECT_EQ(UnicodeToCp850(U'\u00AD'), 0xF0);
+  EXPECT_EQ(UnicodeToCp850(U'\u4E2D'), -1);
+  EXPECT_EQ(UnicodeToCp850(U'\u263A'), -1);
+}
+
+}  // namespace
