@@ -1,0 +1,158 @@
+// The record manager engine behind recman::BTRCALL (recman.h).
+//
+// FILES
+// A record file is one SQLite database (WAL journal, application_id
+// 0x4B524D31 "KRM1") holding:
+//   recman_file(spec BLOB)   one row: the create specification (Stat layout
+//                            below, counts zero);
+//   records(id INTEGER PRIMARY KEY, data BLOB, k0 BLOB, k1 BLOB, ...)
+//                            one row per record: data = the record,
+//                            kN = key N in comparable form, each with an
+//                            index (UNIQUE unless the key allows duplicates).
+// The comparable form of a key turns binary segments (little-endian unsigned
+// integers) most significant byte first, maps segments flagged for the
+// alternate collating sequence through its table and inverts descending
+// segments, so key order is plain byte order; duplicates follow insertion
+// order (row id). The physical position of a record is its row id.
+// Beside the database, "<file>.lck" carries the locks (see LOCKS).
+//
+// CREATE SPECIFICATION / STAT REPLY (little-endian)
+//   0-1 record length, 2-3 page size (0 = 4096; kept and returned only),
+//   4-5 number of keys, 6-9 number of records (Stat), 10-11 file flags.
+//   From 16: one 16-byte specification per key segment, keys in order, the
+//   segments of a key consecutive: 0-1 position (1-based), 2-3 length,
+//   4-5 flags, 6-9 number of unique values (Stat).
+//   Flags: 0x0001 duplicates, 0x0002 modifiable, 0x0004 binary,
+//   0x0010 continues in the next segment, 0x0020 alternate collating
+//   sequence, 0x0040 descending. Duplicates and modifiable are read from the
+//   key's first segment.
+//   Then, when a segment uses it, the alternate collating sequence: 0xAC, an
+//   8-byte name, 256 bytes of sort weights.
+//
+// OPERATIONS (op, pos, data, dataLength, key, keyLength, keyNumber)
+//   0  Open: key = path (zero-terminated within keyLength, "\" taken as
+//      "/"); data may hold an owner name (ignored). keyNumber = mode:
+//      0/-1/-3 normal, -2 read-only, -4 exclusive (others get 85 until
+//      Close). The position block is filled in.
+//   1  Close: releases the file's locks; the position block is cleared.
+//   2  Insert: data = the record (dataLength >= record length; the first
+//      record-length bytes are stored). Becomes the current record on key
+//      keyNumber; its key is returned in the key buffer.
+//   3  Update: replaces the current record (the one last read). A changed
+//      key that is not modifiable gives 10.
+//   4  Delete: removes the current record; Next/Previous continue from
+//      where it was.
+//   5  Get Equal, 8 Get Greater, 9 Get Greater or Equal, 10 Get Less Than,
+//   11 Get Less or Equal: key = a key value of the key's full length
+//      (record form). Equal and Greater (or Equal) give the first of equal
+//      duplicates, Less (or Equal) the last.
+//   6  Get Next, 7 Get Previous: along the key of the current position
+//      (keyNumber must be that key: 7 otherwise).
+//   12 Get First, 13 Get Last.
+//   14 Create: data = create specification, key = path; keyNumber -1
+//      refuses to replace an existing file (59). Built under a temporary
+//      name and renamed into place. Does not open the file.
+//   15 Stat: data receives the specification with the record count and
+//      the unique-value counts (22 and cut when dataLength is too short).
+//   22 Get Position: 4-byte little-endian position of the current record.
+//   23 Get Direct: data bytes 0-3 = position; reads that record and makes
+//      it current on key keyNumber.
+//   28 Reset: closes every file of this process and releases all its locks
+//      (position block not used).
+//   Reads (5-13, 23) return the record in data (dataLength out = bytes
+//   returned) and its key, in record form, in the first key-length bytes of
+//   the key buffer. +200 on a read (and on 22): single-record lock, no wait.
+//
+// LOCKS (between processes; open-file-description locks on "<file>.lck",
+// one description per file per process, so handles of one process never
+// conflict with each other)
+//   Record lock: write lock on byte <row id>. Taken by a +200 read after
+//   finding the record; if another process holds it: 84, nothing read,
+//   position and buffers unchanged. Released by the next read through the
+//   same position block, by Update/Delete of that record, Close and Reset.
+//   Update and Delete of a record locked by another process give 84.
+//   File lock: write lock on byte 0, held by LockFileExclusive or by an
+//   exclusive open. Every Open, read and write tests it (shared): 85.
+//
+// STATUSES
+//   0 success                     1 invalid operation / open mode
+//   2 I/O error or damaged file   3 file not open (position block unknown)
+//   4 key value not found         5 duplicate value in a unique key
+//   6 invalid key number          7 key number differs from the position's
+//   8 invalid positioning (no current record)
+//   9 end of file (no record in that direction)
+//   10 key not modifiable         11 invalid file name (empty path)
+//   12 file not found             18 disk full
+//   21 key buffer too short       22 data buffer too short (record cut)
+//   24 bad create specification (page size, or specification too short)
+//   26 bad number of keys         27 bad key position
+//   28 bad record length          29 bad key length
+//   30 not a record file          43 invalid record address (Get Direct)
+//   46 write refused (file opened read-only)
+//   48 bad alternate collating sequence
+//   59 file exists (Create with -1)
+//   84 record locked by another process
+//   85 file locked by another process (or busy beyond the wait)
+//
+// Single-threaded: one thread of a process uses the engine at a time. After
+// fork() the child starts with no open files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace recman {
+
+enum Op {
+  kOpOpen = 0, kOpClose = 1, kOpInsert = 2, kOpUpdate = 3, kOpDelete = 4,
+  kOpGetEqual = 5, kOpGetNext = 6, kOpGetPrevious = 7, kOpGetGreater = 8,
+  kOpGetGreaterOrEqual = 9, kOpGetLessThan = 10, kOpGetLessOrEqual = 11,
+  kOpGetFirst = 12, kOpGetLast = 13, kOpCreate = 14, kOpStat = 15,
+  kOpGetPosition = 22, kOpGetDirect = 23, kOpReset = 28,
+  kLockBias = 200,
+};
+
+constexpr std::int16_t kStatusOk = 0;
+constexpr std::int16_t kStatusInvalidOp = 1;
+constexpr std::int16_t kStatusIoError = 2;
+constexpr std::int16_t kStatusNotOpen = 3;
+constexpr std::int16_t kStatusKeyNotFound = 4;
+constexpr std::int16_t kStatusDuplicate = 5;
+constexpr std::int16_t kStatusBadKeyNumber = 6;
+constexpr std::int16_t kStatusDifferentKey = 7;
+constexpr std::int16_t kStatusBadPositioning = 8;
+constexpr std::int16_t kStatusEndOfFile = 9;
+constexpr std::int16_t kStatusNotModifiable = 10;
+constexpr std::int16_t kStatusBadFileName = 11;
+constexpr std::int16_t kStatusFileNotFound = 12;
+constexpr std::int16_t kStatusDiskFull = 18;
+constexpr std::int16_t kStatusKeyBufferShort = 21;
+constexpr std::int16_t kStatusDataBufferShort = 22;
+constexpr std::int16_t kStatusPageSize = 24;
+constexpr std::int16_t kStatusKeyCount = 26;
+constexpr std::int16_t kStatusKeyPosition = 27;
+constexpr std::int16_t kStatusRecordLength = 28;
+constexpr std::int16_t kStatusKeyLength = 29;
+constexpr std::int16_t kStatusNotRecordFile = 30;
+constexpr std::int16_t kStatusBadAddress = 43;
+constexpr std::int16_t kStatusReadOnly = 46;
+constexpr std::int16_t kStatusAcs = 48;
+constexpr std::int16_t kStatusFileExists = 59;
+constexpr std::int16_t kStatusRecordLocked = 84;
+constexpr std::int16_t kStatusFileLocked = 85;
+
+enum KeyFlag {
+  kKeyDuplicates = 0x0001, kKeyModifiable = 0x0002, kKeyBinary = 0x0004,
+  kKeySegmented = 0x0010, kKeyAcs = 0x0020, kKeyDescending = 0x0040,
+};
+
+enum OpenMode { kOpenNormal = 0, kOpenReadOnly = -2, kOpenExclusive = -4 };
+
+// Holds the record file at `path` (as given to Open) exclusively for this
+// process: other processes get 85 at Open and on every read and write until
+// UnlockFileExclusive or Reset. This process's own handles keep working.
+// False when another process holds the file (or its lock) already.
+bool LockFileExclusive(const std::string& path);
+void UnlockFileExclusive(const std::string& path);
+
+}  // namespace recman
