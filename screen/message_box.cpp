@@ -1,0 +1,56 @@
+// A framed message window centred on column 41 around a base row.
+#include <string>
+#include <vector>
+
+#include "format/text.h"
+#include "screen/windows.h"
+
+namespace screen {
+namespace {
+
+constexpr int kLineWidth = 76;
+
+std::string RightTrim(const std::string& text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+}  // namespace
+
+void MessageBox(int baseRow, const std::string& text) {
+  SetAttr("+rh");
+  std::string laid = text;
+  format::WrapText(laid, 0, kLineWidth, "i");
+  const int n = static_cast<int>(laid.size() / kLineWidth);
+  std::vector<std::string> lines;
+  std::size_t longest = 0;
+  for (int k = 0; k < n; ++k) {
+    lines.push_back(RightTrim(laid.substr(static_cast<std::size_t>(k) * kLineWidth, kLineWidth)));
+    if (lines.back().size() > longest) longest = lines.back().size();
+  }
+
+  int top = baseRow - (n + 1) / 2 - 2;
+  if (top < 1) top = 1;
+  int bottom = top + n + 1;
+  if (bottom > ScreenRows()) {
+    bottom = ScreenRows();
+    top = bottom - n - 1;
+  }
+  if (top < 1) {
+    SetAttr("-");
+    return;
+  }
+  const int w = static_cast<int>(longest);
+  const int left = 41 - (w + 1) / 2 - 2;
+  const int right = w / 2 + 41 + 1;
+
+  WindowPush(top, left, bottom, right);
+  WindowFrame(1);
+  for (int k = 0; k < n; ++k) {
+    WinLocate(k + 1, 2);
+    WinPrint(lines[k]);
+  }
+  SetAttr("-");
+}
+
+}  // namespace screen
