@@ -40,16 +40,22 @@ bool AtLineEnd(const std::string& d, std::size_t p) {
   return d[p] == '\n' || (d[p] == '\r' && p + 1 < d.size() && d[p + 1] == '\n');
 }
 
-// Steps over one separator (a comma or a line end) at `p`, if there is one.
-void SkipSeparator(const std::string& d, std::size_t& p) {
-  if (p >= d.size()) return;
-  if (d[p] == ',') ++p;
-  else if (d[p] == '\r' && p + 1 < d.size() && d[p + 1] == '\n') p += 2;
+// Steps over one separator (a comma or a line end) at `p`, if there is one;
+// true when it was a comma.
+bool SkipSeparator(const std::string& d, std::size_t& p) {
+  if (p >= d.size()) return false;
+  if (d[p] == ',') {
+    ++p;
+    return true;
+  }
+  if (d[p] == '\r' && p + 1 < d.size() && d[p + 1] == '\n') p += 2;
   else if (d[p] == '\n') ++p;
+  return false;
 }
 
-// One item from `p` on, and `p` moved past its separator.
-std::string ReadItem(const std::string& d, std::size_t& p) {
+// One item from `p` on, and `p` moved past its separator; `comma` tells
+// whether that separator was a comma (so another item follows, if empty).
+std::string ReadItem(const std::string& d, std::size_t& p, bool& comma) {
   while (p < d.size() && (d[p] == ' ' || d[p] == '\t')) ++p;
   std::string item;
   if (p < d.size() && d[p] == '"') {
@@ -66,7 +72,7 @@ std::string ReadItem(const std::string& d, std::size_t& p) {
     item = d.substr(start, p - start);
     while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.pop_back();
   }
-  SkipSeparator(d, p);
+  comma = SkipSeparator(d, p);
   return item;
 }
 
@@ -90,10 +96,19 @@ void Parse(const std::string& data, std::unordered_map<std::string, Translations
   for (;;) {
     SkipEmptyLines(data, p);
     if (p >= data.size()) break;
-    std::string key = ReadItem(data, p);
-    if (p >= data.size()) break;  // an incomplete last record is ignored
+    bool comma = false;
+    std::string key = ReadItem(data, p, comma);
     Translations t;
-    for (std::string& item : t) item = ReadItem(data, p);
+    bool complete = true;
+    for (std::string& item : t) {
+      // An incomplete last record is ignored.
+      if (p >= data.size() && !comma) {
+        complete = false;
+        break;
+      }
+      item = ReadItem(data, p, comma);
+    }
+    if (!complete) break;
     records.emplace(std::move(key), std::move(t));  // the first record of a key wins
   }
 }

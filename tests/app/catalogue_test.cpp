@@ -1,0 +1,137 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/catalogue.h"
+#include "app/config.h"
+#include "platform/os/os.h"
+#include "tests/support/test_support.h"
+
+using testsupport::Cp850;
+using testsupport::TempDir;
+
+namespace {
+
+struct CatalogueTest : ::testing::Test {
+  TempDir root;
+  std::string file;
+  void SetUp() override {
+    app::ResetConfigForTests();
+    app::ResetCatalogueForTests();
+    app::DataRoot = root.path;
+    app::FormName = "RUVOZ303";
+    os::MakeDir(root.path + "LOCALE");
+    file = root.path + "LOCALE/RUVOZ303.LNG";
+  }
+  void TearDown() override {
+    app::ResetCatalogueForTests();
+    app::ResetConfigForTests();
+  }
+};
+
+const char kCatalogue[] =
+    "\"Data final:\",\"Data final:\",\"Data finau:\",\"Fecha final:\"\r\n"
+    "Sortir,Sa\xA1r,Sortir,Salir\r\n"
+    "\"Import, total\",\"Importe, total\",\"Impost, total\",\"\"\r\n"
+    "Sortir,x,y,z\r\n"
+    "\r\n"
+    "  Espai ,GLG espai,OCI espai,SPA espai\r\n"
+    "Incomplet,a\r\n";
+
+}  // namespace
+
+TEST_F(CatalogueTest, CatalanNeverTouchesTheCatalogue) {
+  app::Idioma = "CAT";
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");
+  EXPECT_FALSE(os::FileExists(file));
+}
+
+TEST_F(CatalogueTest, MissingCatalogueIsCreatedEmpty) {
+  app::Idioma = "SPA";
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");
+  EXPECT_TRUE(os::FileExists(file));
+  EXPECT_EQ(os::FileSize(file), 0);
+}
+
+TEST_F(CatalogueTest, EachLanguageTakesItsItem) {
+  os::WriteFile(file, kCatalogue);
+  app::Idioma = "SPA";
+  EXPECT_EQ(app::Translate("Data final:"), "Fecha final:");
+  EXPECT_EQ(app::Translate("Sortir"), "Salir");  // the first record of a key wins
+  EXPECT_EQ(app::Translate("Import, total"), "");  // an empty translation is empty
+  app::Idioma = "GLG";
+  EXPECT_EQ(app::Translate("Sortir"), "Sa\xA1r");
+  EXPECT_EQ(app::Translate("Import, total"), "Importe, total");
+  app::Idioma = "OCI";
+  EXPECT_EQ(app::Translate("Data final:"), "Data finau:");
+}
+
+TEST_F(CatalogueTest, KeysMatchExactly) {
+  os::WriteFile(file, kCatalogue);
+  app::Idioma = "SPA";
+  EXPECT_EQ(app::Translate("Sortir "), "Sortir ");  // trailing blank: no match
+  EXPECT_EQ(app::Translate("sortir"), "sortir");    // letter case counts
+  EXPECT_EQ(app::Translate("Espai"), "SPA espai");  // leading blanks before an item are skipped
+  EXPECT_EQ(app::Translate("Incomplet"), "Incomplet");  // incomplete last record ignored
+  EXPECT_EQ(app::Translate(""), "");
+}
+
+TEST_F(CatalogueTest, OtherLanguagesStayUntranslatedButTheCatalogueIsCreated) {
+  app::Idioma = "   ";
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");
+  EXPECT_TRUE(os::FileExists(file));
+  os::WriteFile(file, kCatalogue);
+  app::Idioma = "ENG";
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");
+}
+
+TEST_F(CatalogueTest, AChangedCatalogueIsReadAgain) {
+  os::WriteFile(file, "Sortir,a,b,Salir\r\n");
+  app::Idioma = "SPA";
+  EXPECT_EQ(app::Translate("Sortir"), "Salir");
+  os::WriteFileAtomic(file, "Sortir,a,b,Fuera\r\n");
+  EXPECT_EQ(app::Translate("Sortir"), "Fuera");
+  os::DeleteFile(file);
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");  // created again, empty
+}
+
+TEST_F(CatalogueTest, NameIsFixedOnFirstUse) {
+  app::Idioma = "SPA";
+  app::Translate("x");
+  app::FormName = "OTHER";
+  os::WriteFile(file, "x,a,b,c\r\n");
+  EXPECT_EQ(app::Translate("x"), "c");
+  EXPECT_FALSE(os::FileExists(root.path + "LOCALE/OTHER.LNG"));
+}
+
+TEST_F(CatalogueTest, BadCatalogueContentIsSafe) {
+  app::Idioma = "SPA";
+  std::string data = std::string(200000, 'k') + ",a,b,c\r\n" + std::string("n\0l,a,b,\0\r\n", 11) +
+                     "\"unterminated,a,b";
+  os::WriteFile(file, data);
+  EXPECT_EQ(app::Translate(std::string(200000, 'k')), "c");
+  EXPECT_EQ(app::Translate(std::string("n\0l", 3)), std::string("\0", 1));
+  EXPECT_EQ(app::Translate("unterminated,a,b"), "unterminated,a,b");
+  // A folder in place of the catalogue: untranslated, no crash.
+  os::DeleteFile(file);
+  os::MakeDir(file);
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");
+  // No LOCALE folder at all.
+  app::ResetCatalogueForTests();
+  app::DataRoot = root.path + "nowhere/";
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");
+}
+
+TEST_F(CatalogueTest, Cp850TextsPassThrough) {
+  os::WriteFile(file, Cp850("Pla\u00e7a,Pra\u00e7a,Pla\u00e7a,Plaza") + "\r\n");
+  app::Idioma = "SPA";
+  EXPECT_EQ(app::Translate(Cp850("Pla\u00e7a")), "Plaza");
+}
+
+TEST_F(CatalogueTest, LastRecordEndingInAnEmptyItemIsComplete) {
+  os::WriteFile(file, "Sortir,a,b,");  // no line end: the Spanish item is empty
+  app::Idioma = "SPA";
+  EXPECT_EQ(app::Translate("Sortir"), "");
+  os::WriteFileAtomic(file, "Sortir,a,b");  // the Spanish item is missing
+  EXPECT_EQ(app::Translate("Sortir"), "Sortir");
+}

@@ -1,0 +1,141 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/config.h"
+#include "app/main_flow.h"
+#include "platform/os/os.h"
+#include "tests/support/test_support.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+std::string Packed(int year, int month, int day) {
+  std::string s;
+  s += static_cast<char>(0x80 + year / 100);
+  s += static_cast<char>(0x80 + year % 100);
+  s += static_cast<char>(0x80 + month);
+  s += static_cast<char>(0x80 + day);
+  return s;
+}
+
+struct MainFlowTest : ::testing::Test {
+  std::string home;
+  void SetUp() override {
+    home = os::CurrentDir();
+    os::DateTime now;
+    now.year = 2026;
+    now.month = 6;
+    now.day = 15;
+    os::SetFixedNow(now);
+    for (const char* v : {"KAPROOT", "KAPEXE", "KAPTMP", "TERM"}) os::SetEnv(v, "");
+    app::ResetConfigForTests();
+  }
+  void TearDown() override {
+    os::SetCurrentDir(home);
+    os::ClearFixedNow();
+    app::ResetConfigForTests();
+  }
+};
+
+}  // namespace
+
+TEST_F(MainFlowTest, PeriodEndIsTheLastDayOfThePreviousQuarter) {
+  struct Case {
+    std::string sysDate, packed, digits;
+  } cases[] = {
+      {Packed(2024, 5, 15), Packed(2024, 3, 31), "310324"},
+      {Packed(2025, 1, 10), Packed(2024, 12, 31), "311224"},
+      {Packed(2024, 9, 30), Packed(2024, 6, 30), "300624"},
+      {Packed(2024, 4, 1), Packed(2024, 3, 31), "310324"},
+      {Packed(2024, 3, 31), Packed(2023, 12, 31), "311223"},
+      {Packed(2024, 8, 31), Packed(2024, 6, 30), "300624"},
+      {Packed(2024, 12, 31), Packed(2024, 9, 30), "300924"},
+      {Packed(1960, 2, 29), Packed(1959, 12, 31), "31121959"},
+  };
+  for (const Case& c : cases) {
+    app::PeriodEnd p = app::ProposedPeriodEnd(c.sysDate);
+    EXPECT_EQ(p.packed, c.packed) << c.digits;
+    EXPECT_EQ(p.digits, c.digits);
+  }
+}
+
+TEST_F(MainFlowTest, NoWorkingDateProposesNothing) {
+  const std::string empty(4, '\x80');
+  for (const std::string& bad : {empty, std::string(), Packed(2024, 13, 1), std::string("\x94\x98", 2)}) {
+    app::PeriodEnd p = app::ProposedPeriodEnd(bad);
+    EXPECT_EQ(p.packed, empty);
+    EXPECT_EQ(p.digits, "");
+  }
+}
+
+TEST_F(MainFlowTest, RunsWithSettingsAndKeepsThePresenterData) {
+  TempDir root, tmp;
+  os::WriteFile(tmp.path + "KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=CAT\r\n");
+  os::WriteFile(root.path + "Kova.ini",
+                "[Usuari]\r\nIdioma=SPA\r\n\r\n[Presentador]\r\nPoblacio=Girona  \r\nCCC=0049\r\n");
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPTMP", tmp.path);
+  EXPECT_EQ(app::MainFlow(), 0);
+  EXPECT_EQ(os::CurrentDir(), root.path);
+  EXPECT_EQ(app::FormName, "RUVOZ303");
+  EXPECT_EQ(app::ProposedPeriod.digits, "310324");
+  EXPECT_EQ(app::PresenterTown, "Girona  ");
+  // Written back with trailing blanks removed; the rest of the file unchanged.
+  std::string data;
+  os::ReadFile(root.path + "Kova.ini", data);
+  EXPECT_EQ(data, "[Usuari]\r\nIdioma=SPA\r\n\r\n[Presentador]\r\nPoblacio=Girona\r\nCCC=0049\r\n");
+}
+
+TEST_F(MainFlowTest, PresenterSettingsCreatedOnlyWhenThereIsSomethingToKeep) {
+  TempDir root;
+  os::SetEnv("KAPROOT", root.path);
+  app::ConfigSetup();
+  app::PresenterTown = "";
+  app::PresenterAccount = "  ";
+  app::SavePresenterSettings();
+  std::string data;
+  os::ReadFile(root.path + "Kova.ini", data);
+  EXPECT_EQ(data, "");
+  app::PresenterTown = "Reus ";
+  app::PresenterAccount = "ES12";
+  app::SavePresenterSettings();
+  os::ReadFile(root.path + "Kova.ini", data);
+  EXPECT_EQ(data, "[Presentador]\r\nPoblacio=Reus\r\nCCC=ES12\r\n");
+  app::ReadPresenterSettings();
+  EXPECT_EQ(app::PresenterTown, "Reus");
+  EXPECT_EQ(app::PresenterAccount, "ES12");
+}
+
+TEST_F(MainFlowTest, RelativeDataRootStillLeadsToTheData) {
+  TempDir base;
+  os::MakeDir(base.path + "office");
+  os::WriteFile(base.path + "office/Kova.ini", "[Presentador]\r\nCCC=1\r\n");
+  os::SetCurrentDir(base.path);
+  os::SetEnv("KAPROOT", "office/");
+  EXPECT_EQ(app::MainFlow(), 0);
+  EXPECT_EQ(app::DataRoot, base.path + "office/");
+  EXPECT_EQ(os::CurrentDir(), base.path + "office/");
+  EXPECT_EQ(app::PresenterAccount, "1");
+}
+
+TEST_F(MainFlowTest, EmptyDataRootLeavesTheCurrentDirectory) {
+  TempDir cwd;
+  os::SetCurrentDir(cwd.path);
+  EXPECT_EQ(app::MainFlow(), 0);
+  EXPECT_EQ(os::CurrentDir(), cwd.path);
+}
+
+TEST(MainProgram, StartsAndEndsWithExitCodeZero) {
+  TempDir root;
+  os::MakeDir(root.path + "tmp");
+  os::WriteFile(root.path + "tmp/Sessio.ini", "[Menu]\r\nTitol=MODEL 303\r\nNomMenu=RUVOZ303\r\n");
+  os::WriteFile(root.path + "tmp/KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=CAT\r\n");
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPEXE", testsupport::BinDir());
+  os::SetEnv("KAPTMP", root.path + "tmp/");
+  const std::string program = testsupport::BinDir() + "ruvoz303";
+  ASSERT_TRUE(os::FileExists(program)) << program;
+  EXPECT_EQ(os::RunProgram(program, {}), 0);
+}
