@@ -1,0 +1,104 @@
+// kap init DIR: lays out a new data tree.
+//
+// The installation files (forms, catalogue, help, Kova.ini) come from the
+// folder "data" beside the kap executable, which the build copies from the
+// source tree's data/. Text files are kept there in UTF-8 and written here in
+// CP850. The templates in ddf/ are generated from the record layouts, and
+// one empty record file is created per table. Existing record files and an
+// existing Kova.ini are kept.
+#include <iostream>
+
+#include "platform/os/os.h"
+#include "tools/kap/kap.h"
+
+namespace kap {
+namespace {
+
+bool IsTextFile(const std::string& name) {
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext;
+  for (char c : name.substr(dot + 1)) ext += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == "ini" || ext == "jpn" || ext == "lng" || ext == "hlp" || ext == "txt";
+}
+
+// Copies the installation tree `from` into `to`, converting text files.
+bool CopyTree(const std::string& from, const std::string& to, bool top) {
+  std::vector<os::DirEntry> entries;
+  if (!os::ListDir(from, entries)) {
+    Error("cannot read " + from);
+    return false;
+  }
+  if (!os::MakeDirs(to)) {
+    Error("cannot create " + to);
+    return false;
+  }
+  for (const os::DirEntry& e : entries) {
+    if (e.isDir) {
+      if (top && e.name == "ddf") continue;  // generated below
+      if (!CopyTree(from + e.name + "/", to + e.name + "/", false)) return false;
+      continue;
+    }
+    const std::string target = to + e.name;
+    if (top && e.name == "Kova.ini" && os::FileExists(target)) continue;  // the office's settings
+    std::string content;
+    if (!os::ReadFile(from + e.name, content)) {
+      Error("cannot read " + from + e.name);
+      return false;
+    }
+    if (IsTextFile(e.name)) {
+      std::string converted;
+      if (!Utf8ToCp850(content, converted)) {
+        Error(from + e.name + ": text not representable in code page 850");
+        return false;
+      }
+      content = converted;
+    }
+    if (!os::WriteFileAtomic(target, content)) {
+      Error("cannot write " + target);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int CmdInit(const std::vector<std::string>& args) {
+  if (args.size() != 1) {
+    Error("usage: kap init DIR");
+    return 2;
+  }
+  const std::string dir = DirArg(args[0]);
+  const std::string source = os::ExecutableDir() + "data/";
+  if (!os::DirExists(source)) {
+    Error("installation files not found: " + source);
+    return 1;
+  }
+  if (!os::MakeDirs(dir)) {
+    Error("cannot create " + dir);
+    return 1;
+  }
+  if (!CopyTree(source, dir, true)) return 1;
+  for (const char* sub : {"DADES", "TAULES", "FORMS", "LOCALE", "AJUDA"}) {
+    if (!os::MakeDirs(dir + sub)) {
+      Error("cannot create " + dir + sub);
+      return 1;
+    }
+  }
+  if (!records::WriteTemplates(dir + "ddf/")) {
+    Error("cannot write the templates in " + dir + "ddf/");
+    return 1;
+  }
+  for (const records::TableLayout& table : records::Layouts()) {
+    int status = CreateTable(dir, table);
+    if (status != 0) {
+      Error("cannot create " + TablePath(dir, table) + " (status " + std::to_string(status) + ")");
+      return 1;
+    }
+  }
+  std::cout << "Data tree ready in " << dir << "\n";
+  return 0;
+}
+
+}  // namespace kap

@@ -1,0 +1,82 @@
+// The administration tool: shared declarations of its commands.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/recman/engine.h"
+#include "platform/recman/recman.h"
+#include "records/layouts.h"
+
+namespace kap {
+
+// ---- text: UTF-8 <-> CP850 (iconv) ------------------------------------------------
+// False when the text is not valid UTF-8 or holds a character CP850 lacks.
+bool Utf8ToCp850(const std::string& utf8, std::string& cp850);
+std::string Cp850ToUtf8(const std::string& cp850);
+
+// ---- CSV (RFC 4180) -------------------------------------------------------------------
+struct CsvRow {
+  int line = 0;  // line of the file where the row starts (1-based)
+  std::vector<std::string> fields;
+};
+// False with `error` set on a malformed file (unclosed quote, text after a
+// closing quote).
+bool ParseCsv(const std::string& text, std::vector<CsvRow>& rows, std::string& error);
+// One row with its line end ("\n"); fields quoted where needed.
+std::string CsvLine(const std::vector<std::string>& fields);
+
+// ---- fields ---------------------------------------------------------------------------
+// Puts the CSV value (UTF-8) into the record; false with a reason.
+bool EncodeField(const records::FieldLayout& field, const std::string& value,
+                 std::string& record, std::string& reason);
+// The field of the record as its CSV value (UTF-8).
+std::string DecodeField(const records::FieldLayout& field, const std::string& record);
+// A record with every listed field at its empty value, other bytes zero.
+std::string EmptyRecord(const records::TableLayout& table);
+// Fields whose offset and length make up key 0, in key order.
+std::vector<const records::FieldLayout*> KeyFields(const records::TableLayout& table, int key);
+// Key `key` of a record, in record form.
+std::string RecordKey(const records::TableLayout& table, int key, const std::string& record);
+
+// ---- record files through the record manager ------------------------------------------
+struct RecordFile {
+  unsigned char pos[recman::kPositionBlockSize] = {};
+  std::string path;  // host path of the file
+  const records::TableLayout* table = nullptr;
+  bool open = false;
+};
+// DIR + folder + "/" + base name + ".dat"
+std::string TablePath(const std::string& dir, const records::TableLayout& table);
+// Creates the file from its layout when missing (existing files are kept).
+int CreateTable(const std::string& dir, const records::TableLayout& table);
+int OpenTable(const std::string& dir, const records::TableLayout& table, RecordFile& file);
+void CloseTable(RecordFile& file);
+int InsertRecord(RecordFile& file, const std::string& record);
+// Every record in key 0 order.
+int ReadAll(RecordFile& file, std::vector<std::string>& records);
+// Reads the record with `key` (key 0, record form), optionally locking it.
+int GetEqual(RecordFile& file, const std::string& key, bool lock, std::string& record);
+// Deletes the record with key 0 value `key`.
+int DeleteByKey(RecordFile& file, const std::string& key);
+
+// Writes `records` into the open file, all or nothing: with `replace` the
+// file's records are replaced. The caller holds the file lock. On failure
+// the file is put back as it was and `error` tells why.
+bool StoreAll(RecordFile& file, const std::vector<std::string>& records, bool replace,
+              std::string& error);
+
+// ---- commands (exit codes) ----------------------------------------------------------------
+int CmdInit(const std::vector<std::string>& args);
+int CmdLoad(const std::vector<std::string>& args);
+int CmdDump(const std::vector<std::string>& args);
+int CmdDemo(const std::vector<std::string>& args);
+int CmdLock(const std::vector<std::string>& args);
+
+// Directory argument with a trailing "/".
+std::string DirArg(const std::string& dir);
+// Message on standard error, prefixed "kap: ".
+void Error(const std::string& text);
+
+}  // namespace kap
