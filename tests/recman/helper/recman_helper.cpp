@@ -1,0 +1,54 @@
+// A second process for the record manager lock tests. Reads one command a
+// line from stdin and answers each with the status on one line of stdout:
+//   open PATH [MODE]   read OP KEY   exclusive PATH   unexclusive PATH
+//   reset   close   quit
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "platform/recman/engine.h"
+#include "platform/recman/recman.h"
+
+int main() {
+  unsigned char pos[recman::kPositionBlockSize] = {};
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    std::istringstream in(line);
+    std::string cmd, arg;
+    in >> cmd;
+    int status = 0;
+    char data[1536] = {};
+    char key[255] = {};
+    std::uint32_t len = sizeof data;
+    if (cmd == "open") {
+      int mode = 0;
+      in >> arg >> mode;
+      std::strncpy(key, arg.c_str(), sizeof key - 1);
+      std::memset(pos, 0, sizeof pos);
+      status = recman::BTRCALL(recman::kOpOpen, pos, data, &len, key, 255, static_cast<std::int8_t>(mode));
+    } else if (cmd == "read") {
+      int op = 0;
+      in >> op >> arg;
+      std::strncpy(key, arg.c_str(), sizeof key - 1);
+      status = recman::BTRCALL(op, pos, data, &len, key, 255, 0);
+    } else if (cmd == "exclusive") {
+      in >> arg;
+      status = recman::LockFileExclusive(arg) ? 0 : 85;
+    } else if (cmd == "unexclusive") {
+      in >> arg;
+      recman::UnlockFileExclusive(arg);
+    } else if (cmd == "reset") {
+      status = recman::BTRCALL(recman::kOpReset, pos, nullptr, &len, nullptr, 0, 0);
+    } else if (cmd == "close") {
+      status = recman::BTRCALL(recman::kOpClose, pos, nullptr, &len, nullptr, 0, 0);
+    } else if (cmd == "quit") {
+      return 0;
+    } else {
+      status = -1;
+    }
+    std::cout << status << std::endl;
+  }
+  return 0;
+}

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "platform/os/os.h"
+#include "tests/recman/recman_test_util.h"
+#include "tests/support/test_support.h"
+
+using namespace recmantest;
+using namespace recman;
+
+namespace {
+
+// The helper program in a second process, driven line by line.
+struct Other {
+  pid_t pid = -1;
+  FILE* to = nullptr;
+  FILE* from = nullptr;
+
+  Other() {
+    char self[PATH_MAX] = {};
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string exe = std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+    exe = exe.substr(0, exe.rfind('/') + 1) + "recman_helper";
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      close(in[1]);
+      close(out[0]);
+      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    to = fdopen(in[1], "w");
+    from = fdopen(out[0], "r");
+  }
+  ~Other() {
+    if (to) fclose(to);  // end of input: the helper ends
+    if (from) fclose(from);
+    if (pid > 0) waitpid(pid, nullptr, 0);
+  }
+  int Ask(const std::string& command) {
+    if (!to || !from) return -999;
+    std::fprintf(to, "%s\n", command.c_str());
+    std::fflush(to);
+    int status = -998;
+    if (std::fscanf(from, "%d", &status) != 1) return -997;
+    return status;
+  }
+};
+
+class RecmanLock : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path = dir.path + "l.dat";
+    ASSERT_EQ(Create(path, Spec(16, {{{1, 4, 0}}})), 0);
+    ASSERT_EQ(Open(f, path), 0);
+    for (const char* k : {"AAAA", "BBBB", "CCCC"}) ASSERT_EQ(Insert(f, Record(16, k)), 0);
+  }
+  void TearDown() override { Reset(); }
+  std::int16_t Write(int op, const std::string& record) {
+    std::string data = record, key(255, '\0');
+    std::uint32_t len = static_cast<std::uint32_t>(data.size());
+    return BTRCALL(op, f.pos, data.data(), &len, key.data(), 255, 0);
+  }
+  testsupport::TempDir dir;
+  std::string path;
+  File f;
+};
+
+TEST_F(RecmanLock, RecordLockFromAnotherProcess) {
+  Other other;
+  ASSERT_EQ(other.Ask("open " + path), 0);
+  ASSERT_EQ(other.Ask("read 205 BBBB"), 0);  // the other process locks BBBB
+
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
+  Io plain = Read(f, kOpGetEqual, 0, "BBBB");  // reading without a lock is allowed
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(Write(kOpUpdate, Record(16, "BBBB1")), kStatusRecordLocked);
+  EXPECT_EQ(Write(kOpDelete, ""), kStatusRecordLocked);
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "CCCC").status, 0);  // another record
+
+  // A locked read that fails leaves the position where it was: the retry reads the same record.
+  ASSERT_EQ(Read(f, kOpGetFirst, 0).status, 0);
+  Io io = Read(f, kOpGetNext + kLockBias, 0);
+  EXPECT_EQ(io.status, kStatusRecordLocked);
+  EXPECT_EQ(io.key.substr(0, 4), std::string(4, '\0'));  // buffers untouched
+  // The other process reads on: its lock goes.
+  ASSERT_EQ(other.Ask("read 6 x"), 0);
+  io = Read(f, kOpGetNext + kLockBias, 0);
+  ASSERT_EQ(io.status, 0);
+  EXPECT_EQ(io.key.substr(0, 4), "BBBB");
+  EXPECT_EQ(other.Ask("read 205 BBBB"), kStatusRecordLocked);  // now ours
+  // Our next read releases it.
+  ASSERT_EQ(Read(f, kOpGetFirst, 0).status, 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), 0);
+  // Reset of the other process releases its locks.
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
+  ASSERT_EQ(other.Ask("reset"), 0);
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
+  // Our Reset releases ours; so does the end of a process.
+  ASSERT_EQ(other.Ask("open " + path), 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), kStatusRecordLocked);
+  ASSERT_EQ(Reset(), 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), 0);
+  ASSERT_EQ(Open(f, path), 0);
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
+  ASSERT_EQ(other.Ask("close"), 0);
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
+  // Our own lock does not stop our own update.
+  EXPECT_EQ(Write(kOpUpdate, Record(16, "BBBB2")), 0);
+}
+
+TEST_F(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
+  Other other;
+  ASSERT_EQ(other.Ask("exclusive " + path), 0);
+  File g;
+  EXPECT_EQ(Open(g, path), kStatusFileLocked);
+  EXPECT_EQ(Read(f, kOpGetFirst, 0).status, kStatusFileLocked);  // already open: reads wait too
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, kStatusFileLocked);
+  EXPECT_EQ(Insert(f, Record(16, "DDDD")), kStatusFileLocked);
+  EXPECT_EQ(Read(f, kOpStat, 0).status, 0);
+  EXPECT_FALSE(LockFileExclusive(path));
+  ASSERT_EQ(other.Ask("unexclusive " + path), 0);
+  EXPECT_EQ(Open(g, path), 0);
+  EXPECT_EQ(Read(f, kOpGetFirst, 0).status, 0);
+
+  // Exclusive open mode, released by Close; our own exclusive lock does not stop us.
+  ASSERT_EQ(other.Ask("open " + path + " -4"), 0);
+  EXPECT_EQ(Read(g, kOpGetFirst, 0).status, kStatusFileLocked);
+  ASSERT_EQ(other.Ask("close"), 0);
+  EXPECT_EQ(Read(g, kOpGetFirst, 0).status, 0);
+  ASSERT_TRUE(LockFileExclusive(path));
+  EXPECT_EQ(Insert(f, Record(16, "DDDD")), 0);
+  EXPECT_EQ(other.Ask("open " + path), kStatusFileLocked);
+  ASSERT_EQ(Reset(), 0);  // releases the exclusive lock too
+  EXPECT_EQ(other.Ask("open " + path), 0);
+  EXPECT_EQ(other.Ask("read 5 DDDD"), 0);
+}
+
+TEST_F(RecmanLock, ChildAfterForkStartsWithNoFiles) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    // The parent's position block means nothing here; a fresh open works.
+    int bad = Read(f, kOpGetFirst, 0).status;
+    File c;
+    int open = Open(c, path);
+    int locked = Read(c, kOpGetEqual + kLockBias, 0, "AAAA").status;
+    _exit(bad == kStatusNotOpen && open == 0 && locked == 0 ? 0 : 1);
+  }
+  int wstatus = 0;
+  ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+  EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);  // the child's lock ended with it
+}
+
+}  // namespace
