@@ -102,7 +102,9 @@ void FlushInput() {
 
 int ModifierState() { return g_modifiers; }
 
-int MouseButtons() { return 3; }
+int MouseButtons() {
+  return g_backend == Backend::Terminal ? detail::TerminalMouseButtons() : 3;
+}
 
 void SetMouseReporting(bool on) {
   if (on == g_mouseReporting) return;

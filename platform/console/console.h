@@ -116,3 +116,17 @@ namespace console {
 void Beep();
 int BeepCount();
 }  // namespace console
+
+// Notes on what the back ends deliver (no declarations):
+//  - Extended keys carry the key's own scan code and the modifier bits; the
+//    Shift/Ctrl/Alt variants of function and cursor keys are left to the
+//    reader. F11 and F12 carry 0x85 and 0x86, Shift+Tab is character 0 with
+//    scan 0x0F and kShift.
+//  - Terminals report Alt only together with a key (Alt+X arrives as
+//    character 0, scan 0x2D, kLeftAlt), so the terminal back end follows
+//    every key with kLeftAlt by a release event (keyDown = false, scan 0x38,
+//    no modifiers). Alt plus keypad digits cannot be reported by terminals;
+//    scripted events (PushEvent) can still produce it.
+//  - Headless: WaitEvent returns at once (false on an empty queue) whatever
+//    the timeout; MouseButtons() is 3. Terminal: 3 on xterm-like terminals
+//    (SGR mouse reports), 0 on the Linux console.

@@ -41,6 +41,8 @@ void TerminalReadInput(int timeoutMs);
 void TerminalFlushInput();
 void TerminalBeep();
 void TerminalSetMouse(bool on);
+// 3 where the terminal reports xterm-style mouse presses, 0 where it cannot.
+int TerminalMouseButtons();
 void TerminalCursorChanged();
 
 }  // namespace console::detail

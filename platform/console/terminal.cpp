@@ -39,6 +39,7 @@ bool g_utf8 = false;
 bool g_tooSmall = false;
 int g_termRows = 0, g_termCols = 0;
 bool g_shapeCursor = false;    // terminal understands DECSCUSR cursor shapes
+bool g_xtermLike = false;      // terminal reports xterm mouse presses
 bool g_cursorPending = true;
 bool g_mouseOn = false;
 std::string g_input;           // bytes read but not yet decoded
@@ -309,7 +310,11 @@ bool TerminalStart() {
   std::memset(g_pairOf, 0, sizeof g_pairOf);
   g_nextPair = 1;
   const char* term = std::getenv("TERM");
-  g_shapeCursor = term != nullptr && std::strcmp(term, "linux") != 0 && std::strncmp(term, "vt", 2) != 0;
+  // The Linux console and plain VT terminals know neither cursor shapes nor
+  // xterm mouse reports (the Linux console's mouse goes through gpm).
+  g_xtermLike = term != nullptr && std::strcmp(term, "linux") != 0 && std::strncmp(term, "vt", 2) != 0 &&
+                std::strcmp(term, "dumb") != 0;
+  g_shapeCursor = g_xtermLike;
   if (g_wakePipe[0] < 0 && pipe2(g_wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) g_wakePipe[0] = g_wakePipe[1] = -1;
   InstallHandlers();
   if (!g_atexitRegistered) {
@@ -404,8 +409,10 @@ void TerminalBeep() {
   if (g_active) beep();
 }
 
+int TerminalMouseButtons() { return g_xtermLike ? 3 : 0; }
+
 void TerminalSetMouse(bool on) {
-  if (!g_active || on == g_mouseOn) return;
+  if (!g_active || on == g_mouseOn || !g_xtermLike) return;
   g_mouseOn = on;
   // Button press/release reports in the SGR form (any size of terminal).
   WriteRaw(on ? "\x1b[?1000h\x1b[?1006h" : "\x1b[?1006l\x1b[?1000l");

@@ -222,6 +222,11 @@ TEST(TerminalE2E, TooSmallTerminalSaysSoAndRedrawsWhenLargeAgain) {
   EXPECT_EQ(t.Capture().find("too small"), std::string::npos);
   t.Keys("F6");
   EXPECT_TRUE(t.WaitFor(EventLine(1, Key(0, 0x40, 0)))) << t.Capture();
+  // Exactly 80 x 25: the whole screen fits, down to the last cell.
+  t.Run("resize-window -t probe -x 80 -y 25");
+  EXPECT_TRUE(Tmux::WaitUntil([&] { return t.Capture().find("<END>\n") != std::string::npos; }, 5000))
+      << t.Capture();
+  EXPECT_EQ(t.Capture().find("too small"), std::string::npos);
 }
 
 // stty -a lines say "echo" and "icanon" (not "-echo", "-icanon") once the probe restored the terminal.

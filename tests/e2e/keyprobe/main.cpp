@@ -34,6 +34,7 @@ void DrawFrame() {
   console::WriteText(6, 3, "COLOURS", kText);
   for (int c = 0; c < 16; ++c) console::SetCell(6, 12 + c, '#', static_cast<std::uint8_t>(c | (c == 0 ? 0x70 : 0)));
   console::WriteText(11, 1, "EVENTS", 0x0F);
+  console::WriteText(25, 75, "<END>", 0x70);  // reaches the last cell of the screen
 }
 
 void LogLine(const std::string& line) {
