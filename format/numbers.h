@@ -6,8 +6,13 @@
 
 namespace format {
 
+// A value that is not a number or infinite fills the mask with "!". A
+// negative value with no free position for its minus is shown as the plain
+// number text, as when it does not fit.
 std::string FormatMask(const std::string& mask, double value);
 std::string FormatAmount(const std::string& mask, double cents);
+// Widths and decimals above 255 are taken as 255; a value that is not a
+// number or infinite is written as 0 (also by NumText and ZeroPad).
 std::string FormatField(double value, const std::string& format);
 std::string NumText(double value);
 std::string ZeroPad(double value, int width);
