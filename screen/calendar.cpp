@@ -160,6 +160,13 @@ void MoveMonths(CalendarState& cal, int count) {
 
 }  // namespace
 
+void CalendarQuarter(int year, int month) {
+  CalendarState cal;
+  cal.year = year;
+  cal.month = month;
+  DrawQuarter(cal);
+}
+
 std::string Calendar() {
   SetKeys("+ea", "4d00,4b00,5000,4800,5100,4900,4700,4f00,2100,1b");
   SetAttr("+n");

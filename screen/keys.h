@@ -42,6 +42,9 @@ int EchoChar();
 // when `key` is an accepted key and gives the code it is reported as.
 bool KeyMapEmpty();
 bool KeyMapFind(int key, int& reportedAs);
+// Draws the calendar's quarter holding (year, month) in the current window,
+// as the calendar does (for tests and previews).
+void CalendarQuarter(int year, int month);
 // Number of saved key maps.
 int KeyMapSavedCount();
 // Type-ahead, mouse state, guards, key map, saves and echo back to the start (tests).
