@@ -60,6 +60,14 @@ void BtrCloseAll(int& status);
 // length, both from the record manager's Stat reply.
 void BtrKeyInfo(int fileNumber, int keyNumber, int& keyLength, int& recordLength);
 
+// The texts the layer shows, in the session's language: the open failure
+// ("NO ES POT ACCEDIR AL FITXER " + name + " (" + status + ")") and the
+// lock wait. LastMessage is the last text the layer put on the screen
+// (empty before any), so a test can see what a stopped run showed.
+std::string OpenFailureText(const std::string& name, int status);
+std::string LockWaitText();
+const std::string& LastMessage();
+
 // Ends the program after a fatal open failure: closes every record file and
 // exits with code 0.
 [[noreturn]] void StopProgram();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/os/os.h"
+#include "records/btr.h"
 #include "records/open_file_table.h"
 #include "screen/windows.h"
 
@@ -16,15 +17,22 @@ bool TakesLockBias(int operation) {
          (operation >= 22 && operation <= 24) || (operation >= 33 && operation <= 35);
 }
 
-const std::string& LockMessage() {
+}  // namespace
+}  // namespace records::detail
+
+namespace records {
+
+std::string LockWaitText() {
   static const std::string spa = "FICHERO BLOQUEADO. ESPERE UN MOMENTO.";
   static const std::string glg = "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.";
   static const std::string oci = "FICH\xD4R BLOQUEJAT. ESPERATZ UN MOMENT.";
   static const std::string cat = "FITXER BLOQUEJAT. ESPEREU UN MOMENT.";
-  return LanguageText(spa, glg, oci, cat);
+  return detail::LanguageText(spa, glg, oci, cat);
 }
 
-}  // namespace
+}  // namespace records
+
+namespace records::detail {
 
 int BtrCall(int index, int operation) {
   FileEntry& entry = Entry(index);
@@ -36,7 +44,7 @@ int BtrCall(int index, int operation) {
 
   int attempts = 0;
   for (;;) {
-    if (attempts == 1) screen::MessageBox(24, LockMessage());
+    if (attempts == 1) ShowMessage(24, LockWaitText());
 
     unsigned char data[kCallBufferSize] = {};
     std::size_t recordBytes = static_cast<std::size_t>(entry.recordLength);

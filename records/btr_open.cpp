@@ -78,13 +78,7 @@ int CreateCall(detail::FileEntry& entry, const std::string& path, const std::str
 }
 
 [[noreturn]] void OpenFailed(const std::string& name, int status) {
-  static const std::string spa = "NO SE PUEDE ACCEDER AL FICHERO ";
-  static const std::string glg = "NOM SE PODE ACEDER AO FICHEIRO ";
-  static const std::string oci = "NON SE P\xE3T ACCEDIR ATH FICH\xD4R ";
-  static const std::string cat = "NO ES POT ACCEDIR AL FITXER ";
-  std::string text = detail::LanguageText(spa, glg, oci, cat) + name + " (" +
-                     std::to_string(status) + ")";
-  screen::MessageBox(12, text);
+  detail::ShowMessage(12, OpenFailureText(name, status));
   console::Beep();
   screen::FlushKeys();
   int key = 0;
@@ -94,6 +88,14 @@ int CreateCall(detail::FileEntry& entry, const std::string& path, const std::str
 }
 
 }  // namespace
+
+std::string OpenFailureText(const std::string& name, int status) {
+  static const std::string spa = "NO SE PUEDE ACCEDER AL FICHERO ";
+  static const std::string glg = "NOM SE PODE ACEDER AO FICHEIRO ";
+  static const std::string oci = "NON SE P\xE3T ACCEDIR ATH FICH\xD4R ";
+  static const std::string cat = "NO ES POT ACCEDIR AL FITXER ";
+  return detail::LanguageText(spa, glg, oci, cat) + name + " (" + std::to_string(status) + ")";
+}
 
 void StopProgram() {
   int status = 0;

@@ -5,12 +5,15 @@
 #include <cstring>
 
 #include "app/config.h"
+#include "records/btr.h"
+#include "screen/windows.h"
 
 namespace records::detail {
 namespace {
 
 FileEntry table[kTableSize + 1];
 std::string lockModeStack;
+std::string lastMessage;
 
 }  // namespace
 
@@ -38,6 +41,21 @@ void ClearEntry(FileEntry& entry) {
 }
 
 std::string& LockModeStack() { return lockModeStack; }
+
+void ShowMessage(int baseRow, const std::string& text) {
+  lastMessage = text;
+  screen::MessageBox(baseRow, text);
+}
+
+}  // namespace records::detail
+
+namespace records {
+
+const std::string& LastMessage() { return detail::lastMessage; }
+
+}  // namespace records
+
+namespace records::detail {
 
 const std::string& LanguageText(const std::string& spa, const std::string& glg,
                                 const std::string& oci, const std::string& cat) {

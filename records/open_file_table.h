@@ -36,6 +36,9 @@ std::string& LockModeStack();
 const std::string& LanguageText(const std::string& spa, const std::string& glg,
                                 const std::string& oci, const std::string& cat);
 
+// Shows a message box and remembers its text (LastMessage).
+void ShowMessage(int baseRow, const std::string& text);
+
 // Reads that may lock and wait, into the caller's record buffer.
 int BtrCall(int index, int operation);
 // Stat reply for the entry's file (the second reply, read as BtrKeyInfo does)

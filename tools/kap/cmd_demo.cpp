@@ -4,7 +4,8 @@
 // records, one to three groups (properties) per owner, and a period record
 // with its lines for every group and each of the last eight complete
 // quarters before today. The random sequence is fixed, so the same date and
-// owner count give the same data.
+// owner count give the same data; --today YYYYMMDD sets the date the
+// quarters count back from.
 #include <cmath>
 #include <iostream>
 #include <map>
@@ -65,10 +66,9 @@ struct Quarter {
   }
 };
 
-// The eight complete quarters before today, oldest first.
-std::vector<Quarter> LastQuarters() {
-  os::DateTime now = os::Now();
-  Quarter q{now.year, (now.month - 1) / 3 + 1};
+// The eight complete quarters before `today`, oldest first.
+std::vector<Quarter> LastQuarters(const os::DateTime& today) {
+  Quarter q{today.year, (today.month - 1) / 3 + 1};
   std::vector<Quarter> out;
   for (int i = 0; i < 8; ++i) {
     if (--q.number == 0) {
@@ -275,6 +275,7 @@ void Owners(Builder& b, int count, const std::vector<Quarter>& quarters) {
 
 int CmdDemo(const std::vector<std::string>& args) {
   int owners = 300;
+  os::DateTime today = os::Now();
   std::string dirArg;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--owners" && i + 1 < args.size()) {
@@ -285,15 +286,27 @@ int CmdDemo(const std::vector<std::string>& args) {
         return 2;
       }
       owners = std::stoi(n);
+    } else if (args[i] == "--today" && i + 1 < args.size()) {
+      // The reference date instead of today's (repeatable data sets).
+      const std::string& d = args[++i];
+      std::string unused;
+      std::string record(4, '\0');
+      if (!EncodeField({"today", 0, records::FieldType::Date, 4}, d, record, unused) || d.empty()) {
+        Error("--today takes a date YYYYMMDD");
+        return 2;
+      }
+      today.year = std::stoi(d.substr(0, 4));
+      today.month = std::stoi(d.substr(4, 2));
+      today.day = std::stoi(d.substr(6, 2));
     } else if (dirArg.empty() && args[i].rfind("--", 0) != 0) {
       dirArg = args[i];
     } else {
-      Error("usage: kap demo DIR [--owners N]");
+      Error("usage: kap demo DIR [--owners N] [--today YYYYMMDD]");
       return 2;
     }
   }
   if (dirArg.empty()) {
-    Error("usage: kap demo DIR [--owners N]");
+    Error("usage: kap demo DIR [--owners N] [--today YYYYMMDD]");
     return 2;
   }
   const std::string dir = DirArg(dirArg);
@@ -325,7 +338,7 @@ int CmdDemo(const std::vector<std::string>& args) {
   if (ok) {
     os::SeedRandom(kDemoSequence);
     Territories(b);
-    Owners(b, owners, LastQuarters());
+    Owners(b, owners, LastQuarters(today));
     ok = b.ok;
   }
   std::size_t total = 0;

@@ -21,7 +21,7 @@ void Usage() {
                "  kap init DIR\n"
                "  kap load DIR TABLE FILE.csv [--replace]\n"
                "  kap dump DIR TABLE\n"
-               "  kap demo DIR [--owners N]\n"
+               "  kap demo DIR [--owners N] [--today YYYYMMDD]\n"
                "  kap lock DIR TABLE KEY0VALUE\n"
                "  kap run303 DIR --mode S|R --date YYYYMMDD [options]\n";
 }

@@ -1,0 +1,186 @@
+// Opening record files: the table, names and extensions, creation from the
+// template, waiting at open, and the stop on failure.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/config.h"
+#include "platform/console/console.h"
+#include "platform/os/os.h"
+#include "platform/recman/recman.h"
+#include "records/btr.h"
+#include "records/layouts.h"
+#include "tests/records/records_helpers.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using recordstest::PrepareDataRoot;
+
+class BtrOpenTest : public ::testing::Test {
+ protected:
+  testsupport::TempDir dir;
+  std::string record;
+  void SetUp() override {
+    console::Start(console::Backend::Headless);
+    console::ResetForTests();
+    app::DataRoot = dir.path;
+    app::Idioma = "CAT";
+    PrepareDataRoot(dir.path);
+  }
+  void TearDown() override {
+    int status = 0;
+    records::BtrCloseAll(status);
+  }
+};
+
+TEST_F(BtrOpenTest, AlreadyOpenAndFullTableGiveStatusesWithoutMessage) {
+  int status = -1;
+  records::BtrOpen(6, dir.path + "DADES\\VPropiet", record, status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(record.size(), 826u);
+  const std::string screen = console::ScreenText();
+  const int beeps = console::BeepCount();
+
+  std::string other;
+  records::BtrOpen(6, dir.path + "DADES\\UFiscal", other, status);
+  EXPECT_EQ(status, 1002);
+  EXPECT_TRUE(other.empty());  // nothing registered
+
+  // The same file may be open under several numbers: fill the 40 entries.
+  std::vector<std::string> buffers(40);
+  for (int n = 1; n < 40; ++n) {
+    records::BtrOpen(1000 + n, dir.path + "DADES\\VPropiet", buffers[static_cast<std::size_t>(n)], status);
+    ASSERT_EQ(status, 0) << n;
+  }
+  records::BtrOpen(2000, dir.path + "DADES\\VPropiet", buffers[0], status);
+  EXPECT_EQ(status, 1003);
+  EXPECT_EQ(console::ScreenText(), screen);
+  EXPECT_EQ(console::BeepCount(), beeps);
+
+  // After closing everything the table is empty again.
+  records::BtrCloseAll(status);
+  EXPECT_EQ(status, 0);
+  records::BtrOpen(2000, dir.path + "DADES\\VPropiet", buffers[0], status);
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(BtrOpenTest, NameRulesGiveDefaultExtensionAndTemplateBaseName) {
+  int status = -1;
+  // Directory and no dot: ".dat" is added; the file is created from its template.
+  records::BtrOpen(6, dir.path + "DADES\\VPropiet", record, status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(os::FileExists(dir.path + "DADES/VPropiet.dat"));
+
+  // An extension in the last component is kept; the template is named by
+  // the base name before the first dot, whatever the directory.
+  std::string bytes;
+  ASSERT_TRUE(os::ReadFile(dir.path + "ddf/UTerrito.xdf", bytes));
+  ASSERT_TRUE(os::WriteFile(dir.path + "ddf/X.xdf", bytes));
+  ASSERT_TRUE(os::WriteFile(dir.path + "ddf/A.xdf", bytes));
+  std::string r2, r3, r4;
+  records::BtrOpen(20, dir.path + "DADES\\X.btr", r2, status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(os::FileExists(dir.path + "DADES/X.btr"));
+  EXPECT_FALSE(os::FileExists(dir.path + "DADES/X.btr.dat"));
+  EXPECT_EQ(r2.size(), 32u);
+
+  records::BtrOpen(21, dir.path + "TAULES\\A.B.C", r3, status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(os::FileExists(dir.path + "TAULES/A.B.C"));
+
+  // A dot in a directory name is not an extension.
+  ASSERT_TRUE(os::MakeDirs(dir.path + "v1.0"));
+  records::BtrOpen(22, dir.path + "v1.0\\UTerrito", r4, status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(os::FileExists(dir.path + "v1.0/UTerrito.dat"));
+}
+
+TEST_F(BtrOpenTest, OpenAfterCreateReadsRecordsOfAnExistingFile) {
+  const records::TableLayout& owners = *records::FindLayout("VPropiet");
+  ASSERT_EQ(recordstest::InsertRecords(dir.path + "DADES/VPropiet.dat", records::CreateSpec(owners),
+                                       {recordstest::Owner(7, "SEVEN")}),
+            0);
+  int status = -1;
+  records::BtrOpen(6, dir.path + "DADES\\VPropiet", record, status);
+  ASSERT_EQ(status, 0);
+  int keyLength = 0, recordLength = 0;
+  records::BtrKeyInfo(6, 0, keyLength, recordLength);
+  EXPECT_EQ(keyLength, 2);
+  EXPECT_EQ(recordLength, 826);
+  records::BtrKeyInfo(6, 1, keyLength, recordLength);
+  EXPECT_EQ(keyLength, 40);
+  records::BtrKeyInfo(6, 2, keyLength, recordLength);
+  EXPECT_EQ(keyLength, 0);
+  // Key value after open: zero bytes to the length of key 0.
+  EXPECT_EQ(records::BtrCurrentKey(6), std::string(2, '\0'));
+  records::BtrGetByKey(6, 0, recordstest::PackedCode(7), 0, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(record.substr(2, 5), "SEVEN");
+}
+
+TEST_F(BtrOpenTest, TextsInEveryLanguage) {
+  app::Idioma = "SPA";
+  EXPECT_EQ(records::OpenFailureText("DADES\\X", 12), "NO SE PUEDE ACCEDER AL FICHERO DADES\\X (12)");
+  EXPECT_EQ(records::LockWaitText(), "FICHERO BLOQUEADO. ESPERE UN MOMENTO.");
+  app::Idioma = "GLG";
+  EXPECT_EQ(records::OpenFailureText("X", 2), "NOM SE PODE ACEDER AO FICHEIRO X (2)");
+  EXPECT_EQ(records::LockWaitText(), "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.");
+  // Occitan in CP850 like every other text: O grave 0xE3, E grave 0xD4.
+  app::Idioma = "OCI";
+  EXPECT_EQ(records::OpenFailureText("X", 2), testsupport::Cp850("NON SE PÒT ACCEDIR ATH FICHÈR X (2)"));
+  EXPECT_EQ(records::OpenFailureText("X", 2).substr(8, 1), "\xE3");
+  EXPECT_EQ(records::LockWaitText(), testsupport::Cp850("FICHÈR BLOQUEJAT. ESPERATZ UN MOMENT."));
+  app::Idioma = "ENG";
+  EXPECT_EQ(records::OpenFailureText("X", 2), "NO ES POT ACCEDIR AL FITXER X (2)");
+  EXPECT_EQ(records::LockWaitText(), "FITXER BLOQUEJAT. ESPEREU UN MOMENT.");
+}
+
+// In the child of a death test: report what the stopped run showed.
+void ReportAtExit() {
+  std::fprintf(stderr, "shown=[%s] beeps=%d\n", records::LastMessage().c_str(), console::BeepCount());
+}
+
+TEST_F(BtrOpenTest, MissingTemplateStopsWithMessageAndExitCodeZero) {
+  ASSERT_TRUE(os::DeleteFile(dir.path + "ddf/VGrups.xdf"));
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportAtExit);
+        os::SetCurrentDir(dir.path);
+        int status = 0;
+        std::string r;
+        records::BtrOpen(7, "DADES\\VGrups", r, status);
+        std::fprintf(stderr, "returned\n");
+      },
+      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER DADES.VGrups \\([0-9]+\\)\\] beeps=1");
+}
+
+TEST_F(BtrOpenTest, FailedCreateShowsTheCreateStatus) {
+  // A template whose record length is 0: Create refuses it.
+  std::string bad = std::string("\x10\x00", 2) + std::string(16, '\0');
+  bad[2 + 4] = 1;  // one key, without specification
+  ASSERT_TRUE(os::WriteFile(dir.path + "ddf/VGrups.xdf", bad));
+  unsigned char pos[recman::kPositionBlockSize] = {};
+  std::string spec = bad.substr(2);
+  spec.resize(1536, '\0');
+  std::string probe = dir.path + "probe.dat";
+  unsigned char key[256] = {};
+  std::memcpy(key, probe.data(), probe.size());
+  std::uint32_t length = 1536;
+  const int createStatus = recman::BTRCALL(14, pos, spec.data(), &length, key, 255, -1);
+  ASSERT_NE(createStatus, 0);
+  ASSERT_NE(createStatus, 12);
+  const std::string expected = "\\(" + std::to_string(createStatus) + "\\)\\] beeps=1";
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportAtExit);
+        int status = 0;
+        std::string r;
+        records::BtrOpen(7, dir.path + "DADES\\VGrups", r, status);
+      },
+      ::testing::ExitedWithCode(0), expected);
+  EXPECT_FALSE(os::FileExists(dir.path + "DADES/VGrups.dat"));
+}
+
+}  // namespace
