@@ -51,7 +51,8 @@
 //   12 Get First, 13 Get Last.
 //   14 Create: data = create specification, key = path; keyNumber -1
 //      refuses to replace an existing file (59). Built under a temporary
-//      name and renamed into place. Does not open the file.
+//      name and renamed into place. Does not open the file. 85 while
+//      another process holds the file exclusively.
 //   15 Stat: data receives the specification with the record count and
 //      the unique-value counts (22 and cut when dataLength is too short).
 //   22 Get Position: 4-byte little-endian position of the current record.

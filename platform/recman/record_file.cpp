@@ -177,6 +177,13 @@ void CloseRecordFile(RecordFile& rf) {
 int CreateRecordFile(const std::string& path, const FileDef& def, bool replace) {
   struct stat st {};
   if (!replace && lstat(path.c_str(), &st) == 0) return kStatusFileExists;
+  // Not while another process holds the file (e.g. loading it).
+  if (lstat((path + ".lck").c_str(), &st) == 0) {
+    LockFile* lf = AcquireLockFile(path);
+    const bool held = FileLockedByOther(lf);
+    ReleaseLockFile(lf);
+    if (held) return kStatusFileLocked;
+  }
   static unsigned counter = 0;
   const std::string temp = path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
   unlink(temp.c_str());

@@ -130,6 +130,7 @@ TEST_F(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
   EXPECT_EQ(Insert(f, Record(16, "DDDD")), kStatusFileLocked);
   EXPECT_EQ(Read(f, kOpStat, 0).status, 0);
   EXPECT_FALSE(LockFileExclusive(path));
+  EXPECT_EQ(Create(path, Spec(16, {{{1, 4, 0}}}), 0), kStatusFileLocked);
   ASSERT_EQ(other.Ask("unexclusive " + path), 0);
   EXPECT_EQ(Open(g, path), 0);
   EXPECT_EQ(Read(f, kOpGetFirst, 0).status, 0);
@@ -161,6 +162,36 @@ TEST_F(RecmanLock, ChildAfterForkStartsWithNoFiles) {
   ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
   EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
   EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);  // the child's lock ended with it
+}
+
+TEST_F(RecmanLock, SeveralProcessesWriteAndReadAtOnce) {
+  ASSERT_EQ(Reset(), 0);  // no connection of ours crosses the fork
+  constexpr int kWriters = 3, kEach = 150;
+  std::vector<pid_t> children;
+  for (int w = 0; w < kWriters; ++w) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      File c;
+      int bad = Open(c, path);
+      for (int i = 0; i < kEach && bad == 0; ++i) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%c%03d", 'K' + w, i);
+        bad = Insert(c, Record(16, code));
+        // Reads in between see a consistent file.
+        Io r = Read(c, kOpGetEqual, 0, "AAAA");
+        if (bad == 0 && r.status != 0) bad = 1000 + r.status;
+      }
+      _exit(bad == 0 ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int wstatus = 0;
+    ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+  }
+  ASSERT_EQ(Open(f, path), 0);
+  EXPECT_EQ(Get32(Read(f, kOpStat, 0).data, 6), 3u + kWriters * kEach);
 }
 
 }  // namespace

@@ -1,0 +1,245 @@
+// Benchmark of the record manager: Get Equal on random keys and Get Next
+// over a whole file of 100,000 records through BTRCALL, against the same
+// reads done directly in SQLite with prepared statements on an equivalent
+// table (the floor for a record manager stored this way).
+//
+// Usage: bench_recman [records] [lookups] [folder]
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/recman/engine.h"
+#include "platform/recman/recman.h"
+
+namespace {
+
+constexpr int kRecordLength = 64;
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void MakeRecord(std::uint32_t key, unsigned char* rec) {
+  std::memset(rec, 0, kRecordLength);
+  std::memcpy(rec, &key, 4);  // little-endian binary key
+  std::snprintf(reinterpret_cast<char*>(rec) + 4, kRecordLength - 4, "record %u", key);
+}
+
+std::string BigEndian(std::uint32_t key) {
+  std::string k(4, '\0');
+  for (int i = 0; i < 4; ++i) k[i] = static_cast<char>((key >> (8 * (3 - i))) & 0xFF);
+  return k;
+}
+
+bool Check(int status, const char* what) {
+  if (status == 0) return true;
+  std::fprintf(stderr, "%s: status %d\n", what, status);
+  return false;
+}
+
+struct Result {
+  double equal = 0;
+  double next = 0;
+  std::uint64_t checksum = 0;
+};
+
+// ---- through BTRCALL -------------------------------------------------------
+bool BtrEqual(void* pos, const std::vector<std::uint32_t>& lookups, Result& r) {
+  unsigned char data[1536];
+  unsigned char key[255] = {};
+  auto t = std::chrono::steady_clock::now();
+  for (std::uint32_t k : lookups) {
+    std::uint32_t len = sizeof data;
+    std::memcpy(key, &k, 4);
+    if (!Check(recman::BTRCALL(recman::kOpGetEqual, pos, data, &len, key, 4, 0), "Get Equal")) return false;
+    r.checksum += data[0] + len;
+  }
+  r.equal = std::min(r.equal == 0 ? 1e9 : r.equal, Seconds(t));
+  return true;
+}
+
+bool BtrNext(void* pos, std::uint32_t records, Result& r) {
+  unsigned char data[1536];
+  unsigned char key[255] = {};
+  auto t = std::chrono::steady_clock::now();
+  std::uint32_t len = sizeof data;
+  int status = recman::BTRCALL(recman::kOpGetFirst, pos, data, &len, key, 4, 0);
+  std::uint32_t count = 0;
+  while (status == 0) {
+    ++count;
+    r.checksum += data[0] + len;
+    len = sizeof data;
+    status = recman::BTRCALL(recman::kOpGetNext, pos, data, &len, key, 4, 0);
+  }
+  if (status != recman::kStatusEndOfFile || count != records) {
+    std::fprintf(stderr, "Get Next: status %d after %u records\n", status, count);
+    return false;
+  }
+  r.next = std::min(r.next == 0 ? 1e9 : r.next, Seconds(t));
+  return true;
+}
+
+// ---- directly in SQLite ----------------------------------------------------
+struct Direct {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* equal = nullptr;
+  sqlite3_stmt* first = nullptr;
+  sqlite3_stmt* next = nullptr;
+};
+
+bool DirectEqual(Direct& d, const std::vector<std::uint32_t>& lookups, Result& r) {
+  unsigned char data[1536];
+  auto t = std::chrono::steady_clock::now();
+  for (std::uint32_t k : lookups) {
+    std::string key = BigEndian(k);
+    sqlite3_bind_blob(d.equal, 1, key.data(), 4, SQLITE_STATIC);
+    if (sqlite3_step(d.equal) != SQLITE_ROW) return Check(4, "direct equal");
+    int n = sqlite3_column_bytes(d.equal, 1);
+    std::memcpy(data, sqlite3_column_blob(d.equal, 1), n);
+    r.checksum += data[0] + static_cast<unsigned>(n);
+    sqlite3_reset(d.equal);
+  }
+  r.equal = std::min(r.equal == 0 ? 1e9 : r.equal, Seconds(t));
+  return true;
+}
+
+bool DirectNext(Direct& d, std::uint32_t records, Result& r) {
+  unsigned char data[1536];
+  unsigned char current[4];
+  auto t = std::chrono::steady_clock::now();
+  std::uint32_t count = 0;
+  sqlite3_stmt* st = d.first;
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    ++count;
+    int n = sqlite3_column_bytes(st, 1);
+    std::memcpy(data, sqlite3_column_blob(st, 1), n);
+    std::memcpy(current, sqlite3_column_blob(st, 2), 4);
+    r.checksum += data[0] + static_cast<unsigned>(n);
+    sqlite3_reset(st);
+    st = d.next;
+    sqlite3_bind_blob(st, 1, current, 4, SQLITE_STATIC);
+  }
+  sqlite3_reset(st);
+  if (count != records) return Check(9, "direct next");
+  r.next = std::min(r.next == 0 ? 1e9 : r.next, Seconds(t));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::uint32_t records = argc > 1 ? static_cast<std::uint32_t>(std::atol(argv[1])) : 100000;
+  const std::uint32_t lookupCount = argc > 2 ? static_cast<std::uint32_t>(std::atol(argv[2])) : 200000;
+  std::string folder;
+  if (argc > 3) {
+    folder = argv[3];
+  } else {
+    char tmpl[] = "/tmp/bench_recman.XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) return 1;
+    folder = tmpl;
+  }
+  const std::string btrPath = folder + "/bench.dat";
+  const std::string directPath = folder + "/direct.db";
+
+  // Keys 0, 3, 6, ... inserted in random order.
+  std::mt19937 rng(12345);
+  std::vector<std::uint32_t> keys(records);
+  for (std::uint32_t i = 0; i < records; ++i) keys[i] = i * 3;
+  std::shuffle(keys.begin(), keys.end(), rng);
+  std::vector<std::uint32_t> lookups(lookupCount);
+  for (auto& k : lookups) k = keys[rng() % records];
+
+  // The record file: one unique 4-byte binary key.
+  unsigned char spec[1536] = {};
+  spec[0] = kRecordLength;
+  spec[3] = 0x10;  // page size 4096
+  spec[4] = 1;
+  spec[16] = 1;
+  spec[18] = 4;
+  spec[20] = recman::kKeyBinary;
+  std::uint32_t len = sizeof spec;
+  char path[255] = {};
+  std::snprintf(path, sizeof path, "%s", btrPath.c_str());
+  if (!Check(recman::BTRCALL(recman::kOpCreate, nullptr, spec, &len, path, 255, 0), "Create")) return 1;
+  unsigned char pos[recman::kPositionBlockSize] = {};
+  len = 0;
+  if (!Check(recman::BTRCALL(recman::kOpOpen, pos, nullptr, &len, path, 255, 0), "Open")) return 1;
+  auto t = std::chrono::steady_clock::now();
+  unsigned char rec[kRecordLength];
+  unsigned char key[255];
+  for (std::uint32_t k : keys) {
+    MakeRecord(k, rec);
+    len = kRecordLength;
+    if (!Check(recman::BTRCALL(recman::kOpInsert, pos, rec, &len, key, 255, 0), "Insert")) return 1;
+  }
+  const double insertTime = Seconds(t);
+
+  // The equivalent table.
+  Direct d;
+  unlink(directPath.c_str());
+  if (sqlite3_open(directPath.c_str(), &d.db) != SQLITE_OK) return 1;
+  sqlite3_exec(d.db,
+               "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;"
+               " CREATE TABLE t(id INTEGER PRIMARY KEY, data BLOB NOT NULL, k BLOB NOT NULL);"
+               " CREATE UNIQUE INDEX t_k ON t(k); BEGIN;",
+               nullptr, nullptr, nullptr);
+  sqlite3_stmt* ins = nullptr;
+  sqlite3_prepare_v2(d.db, "INSERT INTO t(data, k) VALUES (?1, ?2)", -1, &ins, nullptr);
+  for (std::uint32_t k : keys) {
+    MakeRecord(k, rec);
+    std::string bk = BigEndian(k);
+    sqlite3_bind_blob(ins, 1, rec, kRecordLength, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(ins, 2, bk.data(), 4, SQLITE_TRANSIENT);
+    sqlite3_step(ins);
+    sqlite3_reset(ins);
+  }
+  sqlite3_finalize(ins);
+  sqlite3_exec(d.db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_prepare_v2(d.db, "SELECT id, data, k FROM t WHERE k = ?1", -1, &d.equal, nullptr);
+  sqlite3_prepare_v2(d.db, "SELECT id, data, k FROM t ORDER BY k LIMIT 1", -1, &d.first, nullptr);
+  sqlite3_prepare_v2(d.db, "SELECT id, data, k FROM t WHERE k > ?1 ORDER BY k LIMIT 1", -1, &d.next, nullptr);
+
+  // Alternate the two sides, best of three each.
+  Result btr, direct;
+  for (int round = 0; round < 3; ++round) {
+    if (!BtrEqual(pos, lookups, btr) || !DirectEqual(d, lookups, direct)) return 1;
+    if (!BtrNext(pos, records, btr) || !DirectNext(d, records, direct)) return 1;
+  }
+  if (btr.checksum != direct.checksum) {
+    std::fprintf(stderr, "the two sides read different data\n");
+    return 1;
+  }
+
+  std::printf("records %u, record length %d, one unique 4-byte binary key\n", records, kRecordLength);
+  std::printf("insert through BTRCALL (one commit each): %.2f s, %.1f us/record\n", insertTime,
+              insertTime * 1e6 / records);
+  std::printf("%-34s %12s %12s %8s\n", "", "BTRCALL", "direct", "ratio");
+  std::printf("%-34s %9.3f us %9.3f us %8.2f\n", "Get Equal, random keys (per read)", btr.equal * 1e6 / lookupCount,
+              direct.equal * 1e6 / lookupCount, direct.equal / btr.equal);
+  std::printf("%-34s %9.3f us %9.3f us %8.2f\n", "Get Next, whole file (per read)", btr.next * 1e6 / records,
+              direct.next * 1e6 / records, direct.next / btr.next);
+  std::printf("ratio = direct time / BTRCALL time (1.00 = no overhead)\n");
+
+  sqlite3_finalize(d.equal);
+  sqlite3_finalize(d.first);
+  sqlite3_finalize(d.next);
+  sqlite3_close(d.db);
+  len = 0;
+  recman::BTRCALL(recman::kOpReset, pos, nullptr, &len, nullptr, 0, 0);
+  if (argc <= 3) {
+    for (const char* suffix : {"/bench.dat", "/bench.dat.lck", "/bench.dat-wal", "/bench.dat-shm", "/direct.db",
+                               "/direct.db-wal", "/direct.db-shm"}) {
+      unlink((folder + suffix).c_str());
+    }
+    rmdir(folder.c_str());
+  }
+  return 0;
+}
