@@ -154,7 +154,9 @@ void TextHelp(const std::string& topic) {
 
 void HelpViewer(const std::string& topic) {
   if (app::EnvMode == "WIN") {
-    os::RunShell(os::GetEnv("COMSPEC") + " /C USTART " + app::DataRoot + "AJUDA\\" + topic + ".HTM");
+    // The page path in the host's form: the shell would eat the "\\".
+    const std::string page = os::HostPath(app::DataRoot + "AJUDA\\" + topic + ".HTM");
+    os::RunShell(os::GetEnv("COMSPEC") + " /C USTART " + page);
     return;
   }
   TextHelp(topic);

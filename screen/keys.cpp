@@ -1,7 +1,9 @@
 // Keyboard and mouse input: console events to key codes, Alt + keypad
 // characters, the two hot keys and the type-ahead they fill.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/console/console.h"
 #include "platform/os/os.h"
@@ -19,6 +21,7 @@ std::string g_typeAhead;
 int g_mouseState = 0;
 bool g_calculatorOpen = false;
 bool g_calendarOpen = false;
+std::function<void()> g_idleHook;
 
 int CodeOf(const console::Event& ev) { return ev.ch != 0 ? ev.ch : ev.scan * 256; }
 
@@ -95,7 +98,12 @@ int Signed16(int v) { return static_cast<std::int16_t>(static_cast<std::uint16_t
 bool WaitForInput() {
   if (!g_typeAhead.empty()) return true;
   if (console::WaitEvent(-1)) return true;
-  if (console::CurrentBackend() == console::Backend::Headless) return false;
+  if (console::CurrentBackend() == console::Backend::Headless) {
+    if (!g_idleHook) return false;
+    const std::function<void()> hook = g_idleHook;  // the hook may replace itself
+    hook();
+    return console::PendingEvents() > 0 || !g_typeAhead.empty();
+  }
   os::SleepMs(20);  // the terminal wait failed (e.g. interrupted): do not spin
   return true;
 }
@@ -166,6 +174,8 @@ void WaitKey(int& key) {
 
 void FlushKeys() { console::FlushInput(); }
 
+void SetIdleHookForTests(std::function<void()> hook) { g_idleHook = std::move(hook); }
+
 const std::string& TypeAhead() { return g_typeAhead; }
 void AddTypeAhead(const std::string& text) { g_typeAhead += text; }
 int MouseState() { return g_mouseState; }
@@ -175,6 +185,7 @@ void ResetKeysForTests() {
   g_mouseState = 0;
   g_calculatorOpen = false;
   g_calendarOpen = false;
+  g_idleHook = nullptr;
   ResetKeyMapForTests();
 }
 

@@ -6,6 +6,7 @@
 // makes one.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace screen {
@@ -31,6 +32,10 @@ std::string Calendar();
 // headless console when its scripted queue is exhausted (tests): callers then
 // end their wait as if Esc had been pressed.
 bool WaitForInput();
+// Tests: called when the headless console's scripted input has run out,
+// before a wait gives up; it may read the screen and script more input, and
+// the wait then goes on. An empty function removes it.
+void SetIdleHookForTests(std::function<void()> hook);
 // Characters waiting to be delivered as keys (filled by the pop-ups).
 const std::string& TypeAhead();
 void AddTypeAhead(const std::string& text);

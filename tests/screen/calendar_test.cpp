@@ -77,6 +77,33 @@ TEST_F(CalendarTest, QuarterDrawing) {
   screen::WindowPop();
 }
 
+TEST_F(CalendarTest, MovesRedrawTheQuarterShownAndMarkTheDay) {
+  app::SysDate = PackedDate(2024, 3, 31);
+  std::vector<std::string> headers;
+  auto look = [&](int scan) {
+    return [&headers, scan] {
+      headers.push_back(InnerRow(2).substr(5, 9) + "/" + console::RowText(1).substr(67, 4));
+      if (scan != 0) console::PushKey(0, scan, 0);
+    };
+  };
+  OnIdle({[] {
+            // 31 March 2024 is a Sunday: last cell of its grid row, underlined.
+            EXPECT_EQ(InnerRow(21).substr(18, 2), "31");
+            EXPECT_EQ(console::AttrAt(22, 59 + 19), kUnderline);
+            EXPECT_EQ(console::AttrAt(22, 59 + 16), kHighlight);
+            console::PushKey(0, kRight, 0);
+          },
+          look(kUp),     // April 2024
+          look(kPgDn),   // back in March (24th): first quarter again
+          look(kEnd),    // June
+          look(kDown),   // December
+          look(0)});     // January 2025
+  EXPECT_EQ(screen::Calendar(), "");
+  const std::vector<std::string> expected = {"  ABRIL  /2024", "  GENER  /2024", "  ABRIL  /2024",
+                                             " OCTUBRE /2024", "  GENER  /2025"};
+  EXPECT_EQ(headers, expected);
+}
+
 TEST_F(CalendarTest, EscLeavesWithoutADateAndRestoresEverything) {
   console::WriteText(5, 60, "UNDER THE CALENDAR");
   screen::SetAttr("r");

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/catalogue.h"
 #include "app/config.h"
@@ -60,6 +63,17 @@ class ScreenTest : public ::testing::Test {
     screen::ResetWindowsForTests();
     screen::ResetKeysForTests();
     screen::SetChoices("");
+  }
+
+  // Each time scripted input runs dry inside a wait, the next stage runs: it
+  // may read the screen and script more keys. After the last one the wait
+  // gives up (as with Esc).
+  static void OnIdle(std::vector<std::function<void()>> stages) {
+    auto list = std::make_shared<std::vector<std::function<void()>>>(std::move(stages));
+    auto next = std::make_shared<std::size_t>(0);
+    screen::SetIdleHookForTests([list, next] {
+      if (*next < list->size()) (*list)[(*next)++]();
+    });
   }
 
   std::string StackFile() const { return dir.path + "WinPush.tmp"; }
