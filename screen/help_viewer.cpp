@@ -41,7 +41,7 @@ int NextHelpKey() {
       if (code != 0) return code;
       continue;
     }
-    if (!WaitForInput()) return kEsc;
+    if (!WaitForConsoleInput()) return kEsc;
   }
 }
 

@@ -60,7 +60,7 @@ bool CollectAltDigits(console::Event& ev, int& code) {
       }
     }
     while (!console::PollEvent(ev)) {
-      if (!WaitForInput()) {  // scripted input ran out: take Alt as released
+      if (!WaitForConsoleInput()) {  // scripted input ran out: take Alt as released
         code = any ? value : 0;
         return false;
       }
@@ -97,12 +97,16 @@ int Signed16(int v) { return static_cast<std::int16_t>(static_cast<std::uint16_t
 
 bool WaitForInput() {
   if (!g_typeAhead.empty()) return true;
+  return WaitForConsoleInput() || !g_typeAhead.empty();
+}
+
+bool WaitForConsoleInput() {
   if (console::WaitEvent(-1)) return true;
   if (console::CurrentBackend() == console::Backend::Headless) {
     if (!g_idleHook) return false;
     const std::function<void()> hook = g_idleHook;  // the hook may replace itself
     hook();
-    return console::PendingEvents() > 0 || !g_typeAhead.empty();
+    return console::PendingEvents() > 0;
   }
   os::SleepMs(20);  // the terminal wait failed (e.g. interrupted): do not spin
   return true;

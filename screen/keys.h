@@ -32,6 +32,8 @@ std::string Calendar();
 // headless console when its scripted queue is exhausted (tests): callers then
 // end their wait as if Esc had been pressed.
 bool WaitForInput();
+// The same for console input only (readers that bypass the type-ahead).
+bool WaitForConsoleInput();
 // Tests: called when the headless console's scripted input has run out,
 // before a wait gives up; it may read the screen and script more input, and
 // the wait then goes on. An empty function removes it.
