@@ -85,8 +85,10 @@ std::string FixedWidth(const std::string& text, std::size_t width) {
 }
 
 std::string PackWorkingDate(const std::string& text) {
-  std::string digits = StripBlanks(text);
-  if (digits.size() > 8) digits = digits.substr(0, 8);
+  // Only the digits count, so "2024-05-15" reads like "20240515".
+  std::string digits;
+  for (char c : text)
+    if (IsDigit(c) && digits.size() < 8) digits += c;
   // Right-aligned in eight places, so the result is always a 4-byte date.
   return format::PackDigits(std::string(8 - digits.size(), ' ') + digits);
 }

@@ -18,7 +18,8 @@ long LeadingNumber(const std::string& text);
 void ParseColourSet(const std::string& text, int pairs[2][5]);
 // `text` blank-padded or cut to `width` characters.
 std::string FixedWidth(const std::string& text, std::size_t width);
-// [Sistema] Data as a 4-byte packed date (the empty date when missing).
+// [Sistema] Data (its first eight digits) as a 4-byte packed date; the
+// empty date when there are none.
 std::string PackWorkingDate(const std::string& text);
 // "CGI", "WIN" or "DOS" from the environment.
 std::string EnvironmentMode();

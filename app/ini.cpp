@@ -178,13 +178,16 @@ void IniWrite(const std::string& file, const std::string& section, const std::st
 
   for (int attempt = 0; attempt < 10; ++attempt) {
     std::string old;
-    if (!os::ReadFile(file, old)) {
+    const bool existed = os::ReadFile(file, old);
+    if (!existed) {
       // A file that exists but cannot be read is left alone rather than
       // replaced by a copy that lacks its content.
       if (os::FileExists(file) || os::DirExists(file)) break;
       old.clear();
     }
-    if (os::WriteFileAtomic(file, RewriteIni(old, section, key, value))) break;
+    const std::string updated = RewriteIni(old, section, key, value);
+    if (existed && updated == old) break;  // nothing changes
+    if (os::WriteFileAtomic(file, updated)) break;
     os::SleepMs(50);
   }
   os::Unlock(lock);

@@ -32,11 +32,11 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 std::string FullPath(const std::string& pathGiven) {
   std::string path = Slashes(Strip(pathGiven));
   // A drive prefix means nothing on this platform.
-  if (path.size() >= 2 && path[1] == ':' && IsLetter(path[0])) path = path.substr(2);
+  if (path.size() >= 2 && path[1] == ':' && IsLetter(path[0])) path.erase(0, 2);
 
   if (path.empty() || path[0] != '/') {
     std::string cwd = Slashes(os::CurrentDir());
-    if (cwd.empty() || cwd[0] != '/') cwd = "/";
+    if (cwd.empty() || cwd[0] != '/') cwd.assign(1, '/');
     if (cwd.back() != '/') cwd += "/";
     path = cwd + path;
   }

@@ -169,5 +169,7 @@ TEST(ConfigRules, SettingsNumbersAndWidths) {
   EXPECT_EQ(app::FixedWidth("CA", 3), "CA ");
   EXPECT_EQ(app::FixedWidth("CATALA", 3), "CAT");
   EXPECT_EQ(app::PackWorkingDate("20240315"), "\x94\x98\x83\x8F");
-  EXPECT_EQ(app::PackWorkingDate("garbage and more text").size(), 4u);
+  EXPECT_EQ(app::PackWorkingDate(" 2024-03-15 "), "\x94\x98\x83\x8F");
+  EXPECT_EQ(app::PackWorkingDate("garbage and more text"), std::string(4, '\x80'));
+  EXPECT_EQ(app::PackWorkingDate("2024031599"), "\x94\x98\x83\x8F");
 }

@@ -131,8 +131,10 @@ TEST(IniWrite, EmptySectionWithoutKeysGetsNoStrayLine) {
   TempDir t;
   const std::string f = t.path + "Kova.ini";
   os::WriteFile(f, "[Presentador]\r\n[Usuari]\r\nIdioma=SPA\r\n");
+  const auto stamp = os::FileStamp(f);
   app::IniWrite(f, "Presentador", "Poblacio", "");
   EXPECT_EQ(Read(f), "[Presentador]\r\n[Usuari]\r\nIdioma=SPA\r\n");
+  EXPECT_EQ(os::FileStamp(f), stamp);  // an unchanged file is not rewritten
 }
 
 TEST(IniWrite, CreatesAMissingFileAndLeavesNoTemporary) {
