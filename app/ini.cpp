@@ -172,9 +172,11 @@ std::string IniRead(const std::string& file, const std::string& sectionGiven,
 void IniWrite(const std::string& file, const std::string& section, const std::string& key,
               const std::string& value) {
   // Two writers of the same file take turns, so neither loses the other's change.
+  // When the lock cannot be had (a read-only folder, a writer that hangs)
+  // the rewrite still goes ahead: it stays atomic, only a concurrent change
+  // could be lost.
   os::Lock lock;
-  bool locked = os::LockExclusive(lock, file + ".lck", 5000);
-  (void)locked;  // without the lock the rewrite still happens, as before locks existed
+  os::LockExclusive(lock, file + ".lck", 5000);
 
   for (int attempt = 0; attempt < 10; ++attempt) {
     std::string old;
