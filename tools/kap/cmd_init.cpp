@@ -6,6 +6,7 @@
 // CP850. The templates in ddf/ are generated from the record layouts, and
 // one empty record file is created per table. Existing record files and an
 // existing Kova.ini are kept.
+#include <cctype>
 #include <iostream>
 
 #include "platform/os/os.h"
