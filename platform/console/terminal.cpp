@@ -117,8 +117,10 @@ void RemoveHandlers() {
 
 void StopAtExit() { TerminalStop(); }
 
+// Only the character type is taken from the environment: numbers must keep
+// the C locale's decimal point everywhere in the program.
 bool EnsureUtf8Locale() {
-  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_CTYPE, "");
   auto isUtf8 = [] {
     const char* cs = nl_langinfo(CODESET);
     return cs != nullptr && (std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "utf8") == 0);

@@ -209,3 +209,37 @@ TEST(Cp850Glyphs, TableRoundTripsAndShowsConsoleSymbols) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KeyDecoder, ArbitraryBytesAlwaysMakeProgress) {
+  unsigned state = 12345;
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    const int len = 1 + static_cast<int>(state % 24);
+    for (int i = 0; i < len; ++i) {
+      state = state * 1103515245u + 12345u;
+      // Mostly the bytes of sequences, so that long partial ones occur.
+      static const char kPool[] = "\x1b[O<;0123456789~MmABCDPZ$^@\xc3\xa4\xe2\x82\x80\x7f\r\t ";
+      bytes.push_back((state >> 16) % 3 == 0 ? static_cast<char>(state >> 8)
+                                             : kPool[(state >> 16) % (sizeof kPool - 1)]);
+    }
+    std::string_view rest = bytes;
+    int guard = 0;
+    while (!rest.empty() && ++guard < 1000) {
+      std::size_t used = 0;
+      console::Event e;
+      const Decoded d = DecodeInput(rest, true, used, e);
+      ASSERT_NE(d, Decoded::Incomplete) << "final input must be decided";
+      ASSERT_GE(used, 1u);
+      ASSERT_LE(used, rest.size());
+      if (d == Decoded::Event && e.kind == console::Event::Mouse) {
+        EXPECT_TRUE(e.row >= 1 && e.row <= 25 && e.column >= 1 && e.column <= 80);
+      }
+      rest.remove_prefix(used);
+    }
+    EXPECT_TRUE(rest.empty());
+  }
+}
+
+}  // namespace

@@ -134,3 +134,19 @@ TEST_F(ConsoleTest, BeepsAreCountedAndReset) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ConsoleStart, TerminalNeedsATerminalAndKeepsTheScreen) {
+  console::Start(console::Backend::Headless);
+  console::ResetForTests();
+  console::WriteText(1, 1, "kept");
+  // Tests run without a terminal on stdin/stdout: the terminal back end is refused.
+  if (console::Start(console::Backend::Terminal)) GTEST_SKIP() << "running on a terminal";
+  EXPECT_EQ(console::CurrentBackend(), console::Backend::Headless);
+  EXPECT_EQ(console::RowText(1).substr(0, 4), "kept");
+  console::Stop();
+  EXPECT_EQ(console::CurrentBackend(), console::Backend::Headless);
+}
+
+}  // namespace
