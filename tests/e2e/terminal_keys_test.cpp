@@ -182,30 +182,34 @@ TEST(TerminalE2E, KeysDecodeUnderXtermTerminalType) {
 
 TEST(TerminalE2E, FramesAccentsAndSymbolsShowAsUnicode) {
   if (!TmuxAvailable()) GTEST_SKIP() << "tmux not installed";
-  Tmux t;
-  t.StartProbe();
-  ASSERT_TRUE(t.WaitFor("READY"));
-  const std::string screen = t.Capture();
-  std::istringstream lines(screen);
-  std::string first;
-  std::getline(lines, first);
-  std::string expectedTop = "\xE2\x95\x94";  // double top-left corner, then 58 double lines
-  for (int i = 0; i < 58; ++i) expectedTop += "\xE2\x95\x90";
-  expectedTop += "\xE2\x95\x97";
-  EXPECT_EQ(first.substr(0, expectedTop.size()), expectedTop) << screen;
-  EXPECT_NE(screen.find("\xE2\x95\x9A\xE2\x95\x90"), std::string::npos) << screen;  // bottom-left corner
-  EXPECT_NE(screen.find("\xE2\x95\x91 KEYPROBE"), std::string::npos) << screen;     // vertical double line
-  EXPECT_NE(screen.find("ACCENTS \xC3\x87\xC3\xA7\xC3\xB1\xC3\x91\xC3\xA9\xC3\x89\xC3\xA0\xC3\x80\xC3\xBC"),
-            std::string::npos)
-      << screen;
-  EXPECT_NE(screen.find("SINGLE \xE2\x94\x8C\xE2\x94\x80\xE2\x94\xAC\xE2\x94\x80\xE2\x94\x90"), std::string::npos)
-      << screen;
-  EXPECT_NE(screen.find("ARROWS \xE2\x96\xBA \xE2\x97\x84 \xE2\x96\xB2 \xE2\x96\xBC  EURO \xE2\x82\xAC"),
-            std::string::npos)
-      << screen;
-  // Colours: the probe's frame is drawn white on blue.
-  const std::string styled = t.Run("capture-pane -p -e -t probe");
-  EXPECT_NE(styled.find("44m"), std::string::npos) << "no blue background in:\n" << styled;
+  // The terminal types tmux itself offers, an xterm, and the Linux console (8 colours).
+  for (const std::string term : {"", "xterm-256color", "linux"}) {
+    SCOPED_TRACE("TERM=" + term);
+    Tmux t;
+    t.StartProbe(term);
+    ASSERT_TRUE(t.WaitFor("READY"));
+    const std::string screen = t.Capture();
+    std::istringstream lines(screen);
+    std::string first;
+    std::getline(lines, first);
+    std::string expectedTop = "\xE2\x95\x94";  // double top-left corner, then 58 double lines
+    for (int i = 0; i < 58; ++i) expectedTop += "\xE2\x95\x90";
+    expectedTop += "\xE2\x95\x97";
+    EXPECT_EQ(first.substr(0, expectedTop.size()), expectedTop) << screen;
+    EXPECT_NE(screen.find("\xE2\x95\x9A\xE2\x95\x90"), std::string::npos) << screen;  // bottom-left corner
+    EXPECT_NE(screen.find("\xE2\x95\x91 KEYPROBE"), std::string::npos) << screen;     // vertical double line
+    EXPECT_NE(screen.find("ACCENTS \xC3\x87\xC3\xA7\xC3\xB1\xC3\x91\xC3\xA9\xC3\x89\xC3\xA0\xC3\x80\xC3\xBC"),
+              std::string::npos)
+        << screen;
+    EXPECT_NE(screen.find("SINGLE \xE2\x94\x8C\xE2\x94\x80\xE2\x94\xAC\xE2\x94\x80\xE2\x94\x90"), std::string::npos)
+        << screen;
+    EXPECT_NE(screen.find("ARROWS \xE2\x96\xBA \xE2\x97\x84 \xE2\x96\xB2 \xE2\x96\xBC  EURO \xE2\x82\xAC"),
+              std::string::npos)
+        << screen;
+    // Colours: the probe's frame is drawn white on blue.
+    const std::string styled = t.Run("capture-pane -p -e -t probe");
+    EXPECT_NE(styled.find("44m"), std::string::npos) << "no blue background in:\n" << styled;
+  }
 }
 
 TEST(TerminalE2E, TooSmallTerminalSaysSoAndRedrawsWhenLargeAgain) {
