@@ -149,19 +149,34 @@ TEST_F(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
 }
 
 TEST_F(RecmanLock, ChildAfterForkStartsWithNoFiles) {
+  // The parent has another file open and locked across the fork; the child
+  // opens l.dat afresh (SQLite connections must not cross a fork).
+  ASSERT_EQ(Reset(), 0);
+  const std::string other = dir.path + "other.dat";
+  ASSERT_EQ(Create(other, Spec(16, {{{1, 4, 0}}})), 0);
+  ASSERT_EQ(Open(f, other), 0);
+  ASSERT_EQ(Insert(f, Record(16, "AAAA")), 0);
+  ASSERT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);
   pid_t pid = fork();
   if (pid == 0) {
-    // The parent's position block means nothing here; a fresh open works.
+    // The parent's position block means nothing here, and its lock is not ours.
     int bad = Read(f, kOpGetFirst, 0).status;
     File c;
-    int open = Open(c, path);
+    int opened = Open(c, path);
     int locked = Read(c, kOpGetEqual + kLockBias, 0, "AAAA").status;
-    _exit(bad == kStatusNotOpen && open == 0 && locked == 0 ? 0 : 1);
+    File o;
+    int otherOpened = Open(o, other);
+    int otherLocked = Read(o, kOpGetEqual + kLockBias, 0, "AAAA").status;
+    _exit(bad == kStatusNotOpen && opened == 0 && locked == 0 && otherOpened == 0 &&
+                  otherLocked == kStatusRecordLocked ? 0 : 1);
   }
   int wstatus = 0;
   ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
   EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);  // the child's lock ended with it
+  File g;
+  ASSERT_EQ(Open(g, path), 0);
+  EXPECT_EQ(Read(g, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);  // the child's lock ended with it
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);  // ours is still ours
 }
 
 TEST_F(RecmanLock, SeveralProcessesWriteAndReadAtOnce) {
