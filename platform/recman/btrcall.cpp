@@ -185,6 +185,9 @@ std::int16_t BTRCALL(int op, void* pos, void* data, std::uint32_t* dataLength, v
       status = Read(call, op);
       break;
     case kOpStat: status = Stat(call); break;
+    case kOpBeginTransaction: case kOpEndTransaction: case kOpAbortTransaction:
+      status = Transaction(call, op);
+      break;
     case kOpGetPosition: status = GetPosition(call); break;
     case kOpGetDirect: status = GetDirect(call); break;
     default: return kStatusInvalidOp;

@@ -55,6 +55,12 @@
 //      another process holds the file exclusively.
 //   15 Stat: data receives the specification with the record count and
 //      the unique-value counts (22 and cut when dataLength is too short).
+//   19 Begin Transaction, 20 End Transaction, 21 Abort Transaction: on the
+//      file of the position block only (its inserts, updates and deletes
+//      commit or roll back together; other processes' writes wait for the
+//      end, their reads go on). Close and Reset abort an open transaction;
+//      after an abort the file has no current record. 37 when a
+//      transaction is already open, 39 when none is.
 //   22 Get Position: 4-byte little-endian position of the current record.
 //   23 Get Direct: data bytes 0-3 = position; reads that record and makes
 //      it current on key keyNumber.
@@ -88,7 +94,8 @@
 //   24 bad create specification (page size, or specification too short)
 //   26 bad number of keys         27 bad key position
 //   28 bad record length          29 bad key length
-//   30 not a record file          43 invalid record address (Get Direct)
+//   30 not a record file          37 transaction already open
+//   39 no transaction open        43 invalid record address (Get Direct)
 //   46 write refused (file opened read-only)
 //   48 bad alternate collating sequence
 //   59 file exists (Create with -1)
@@ -109,6 +116,7 @@ enum Op {
   kOpGetEqual = 5, kOpGetNext = 6, kOpGetPrevious = 7, kOpGetGreater = 8,
   kOpGetGreaterOrEqual = 9, kOpGetLessThan = 10, kOpGetLessOrEqual = 11,
   kOpGetFirst = 12, kOpGetLast = 13, kOpCreate = 14, kOpStat = 15,
+  kOpBeginTransaction = 19, kOpEndTransaction = 20, kOpAbortTransaction = 21,
   kOpGetPosition = 22, kOpGetDirect = 23, kOpReset = 28,
   kLockBias = 200,
 };
@@ -135,6 +143,8 @@ constexpr std::int16_t kStatusKeyPosition = 27;
 constexpr std::int16_t kStatusRecordLength = 28;
 constexpr std::int16_t kStatusKeyLength = 29;
 constexpr std::int16_t kStatusNotRecordFile = 30;
+constexpr std::int16_t kStatusTransactionOpen = 37;
+constexpr std::int16_t kStatusNoTransaction = 39;
 constexpr std::int16_t kStatusBadAddress = 43;
 constexpr std::int16_t kStatusReadOnly = 46;
 constexpr std::int16_t kStatusAcs = 48;

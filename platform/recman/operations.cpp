@@ -325,4 +325,30 @@ std::int16_t Stat(Call& c) {
   return result;
 }
 
+std::int16_t Transaction(Call& c, int op) {
+  RecordFile& rf = c.rf;
+  if (c.lock) return kStatusInvalidOp;
+  if (op == kOpBeginTransaction) {
+    if (rf.inTransaction) return kStatusTransactionOpen;
+    if (rf.readOnly) return kStatusReadOnly;
+    if (FileLockedByOther(rf.lock)) return kStatusFileLocked;
+    int rc = sqlite3_exec(rf.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return static_cast<std::int16_t>(SqliteStatus(rc));
+    rf.inTransaction = true;
+    return kStatusOk;
+  }
+  if (!rf.inTransaction) return kStatusNoTransaction;
+  int rc = sqlite3_exec(rf.db, op == kOpEndTransaction ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    // A commit that cannot finish is rolled back: the file stays as it was.
+    if (op == kOpEndTransaction) sqlite3_exec(rf.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    rf.inTransaction = sqlite3_get_autocommit(rf.db) == 0;
+    rf.state = kNoPosition;
+    return static_cast<std::int16_t>(SqliteStatus(rc));
+  }
+  rf.inTransaction = false;
+  if (op == kOpAbortTransaction) rf.state = kNoPosition;
+  return kStatusOk;
+}
+
 }  // namespace recman

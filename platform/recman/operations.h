@@ -24,5 +24,6 @@ std::int16_t Insert(Call& c);
 std::int16_t Update(Call& c);
 std::int16_t Delete(Call& c);
 std::int16_t Stat(Call& c);
+std::int16_t Transaction(Call& c, int op);  // 19-21
 
 }  // namespace recman

@@ -32,6 +32,7 @@ struct RecordFile {
   LockFile* lock = nullptr;
   bool readOnly = false;
   bool exclusive = false;
+  bool inTransaction = false;
 
   std::vector<std::array<sqlite3_stmt*, kQueryCount_>> queries;
   sqlite3_stmt* insert = nullptr;

@@ -70,6 +70,33 @@ TEST_F(RecmanWrite, InsertUpdateDeleteKeepKeysInStep) {
   EXPECT_EQ(Get32(Read(f, kOpStat, 0).data, 6), 2u);
 }
 
+TEST_F(RecmanWrite, TransactionsCommitOrRollBackTogether) {
+  ASSERT_EQ(Create(Path("t.dat"), Spec(8, {{{1, 4, 0}}})), 0);
+  File f, g;
+  ASSERT_EQ(Open(f, Path("t.dat")), 0);
+  ASSERT_EQ(Open(g, Path("t.dat")), 0);
+  EXPECT_EQ(Write(f, kOpEndTransaction, ""), kStatusNoTransaction);
+  ASSERT_EQ(Write(f, kOpBeginTransaction, ""), 0);
+  EXPECT_EQ(Write(f, kOpBeginTransaction, ""), kStatusTransactionOpen);
+  ASSERT_EQ(Insert(f, Record(8, "AAAA")), 0);
+  ASSERT_EQ(Insert(f, Record(8, "BBBB")), 0);
+  EXPECT_EQ(Insert(f, Record(8, "AAAA")), kStatusDuplicate);  // the transaction goes on
+  EXPECT_EQ(Walk(f, 0), "AAAA BBBB ");
+  EXPECT_EQ(Walk(g, 0), "");  // not yet visible elsewhere
+  ASSERT_EQ(Write(f, kOpAbortTransaction, ""), 0);
+  EXPECT_EQ(Walk(f, 0), "");
+  ASSERT_EQ(Write(f, kOpBeginTransaction, ""), 0);
+  ASSERT_EQ(Insert(f, Record(8, "CCCC")), 0);
+  ASSERT_EQ(Write(f, kOpEndTransaction, ""), 0);
+  EXPECT_EQ(Walk(g, 0), "CCCC ");
+  // Reset abandons an open transaction.
+  ASSERT_EQ(Write(f, kOpBeginTransaction, ""), 0);
+  ASSERT_EQ(Insert(f, Record(8, "DDDD")), 0);
+  ASSERT_EQ(Reset(), 0);
+  ASSERT_EQ(Open(g, Path("t.dat")), 0);
+  EXPECT_EQ(Walk(g, 0), "CCCC ");
+}
+
 TEST_F(RecmanWrite, ReadOnlyOpenRefusesWrites) {
   ASSERT_EQ(Create(Path("ro.dat"), Spec(8, {{{1, 4, 0}}})), 0);
   File f;
