@@ -68,7 +68,17 @@
 //      (position block not used).
 //   Reads (5-13, 23) return the record in data (dataLength out = bytes
 //   returned) and its key, in record form, in the first key-length bytes of
-//   the key buffer. +200 on a read (and on 22): single-record lock, no wait.
+//   the key buffer. +200 on a read: single-record lock, no wait (222 is
+//   taken as 22). A read that fails leaves the position where it was.
+//   Errors are reported before anything is written to the buffers, except
+//   22, which still moves the position and returns the key.
+//
+// POSITION BLOCK (128 bytes, zeroed by the caller before Open)
+//   0-3 "KRM1", 4-7 slot and 8-11 generation of the open file in this
+//   process's table (a stale or foreign block gives 3), 12 current key
+//   number, 13 state (0 none, 1 on a record, 2 after its delete), 16-23 row
+//   id of the current record. The comparable key of the position is kept
+//   with the open file.
 //
 // LOCKS (between processes; open-file-description locks on "<file>.lck",
 // one description per file per process, so handles of one process never
