@@ -115,6 +115,7 @@ TEST_F(BtrReadTest, KeyedReadsInEveryDirectionAndUndefinedKey) {
 
 TEST_F(BtrReadTest, PositionReadsBackTheSameRecord) {
   EXPECT_EQ(records::BtrPosition(6, 0), 0);  // not open
+  EXPECT_EQ(records::BtrPosition(6, 5), 3);
   OpenOwners({Owner(1, "ONE"), Owner(2, "TWO"), Owner(3, "THREE")});
   int status = -1;
   records::BtrGetByKey(6, 0, PackedCode(2), 0, status);

@@ -165,6 +165,8 @@ TEST_F(KapTest, BadInputNamesLineAndFieldAndChangesNothing) {
       {"OwnerCode,OwnerName\n0003,X\n0003,Y\n", "line 3, field OwnerCode: duplicate key 0003 (also on line 2)"},
       {"OwnerCode,OwnerName\n0009,X\n0002,Y\n", "line 3, field OwnerCode: duplicate key 0002 (already in the file)"},
       {"OwnerCode,OwnerName\n0003,\"open\n", "line 2: quoted value not closed"},
+      {"OwnerName\nNobody\n", "line 1: key field \"OwnerCode\" missing"},
+      {"OwnerCode,OwnerName\n0000,Zero\n", "line 2, field OwnerCode: must lie between 1 and 9999"},
       {"OwnerCode,OwnerName\n0003,X,Y\n", "line 2: 3 values for 2 fields"},
       {"OwnerCode,OwnerName\n0003,\"multi\nline\"\n0004,\"a\"b\n", "line 4: text after a closing quote"},
   };
@@ -192,6 +194,11 @@ TEST_F(KapTest, BadInputNamesLineAndFieldAndChangesNothing) {
 // A reader at another terminal: one record-manager handle on the file.
 struct Reader {
   unsigned char pos[recman::kPositionBlockSize] = {};
+  ~Reader() {
+    unsigned char none[1] = {};
+    std::uint32_t length = 0;
+    recman::BTRCALL(1, pos, none, &length, none, 0, 0);
+  }
   int Open(const std::string& path) {
     unsigned char key[256] = {};
     std::memcpy(key, path.data(), path.size());

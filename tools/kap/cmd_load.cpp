@@ -76,6 +76,13 @@ bool BuildRecords(const std::string& csvName, const records::TableLayout& table,
     }
     columns.push_back(field);
   }
+  for (const records::FieldLayout* key : KeyFields(table, 0)) {
+    if (!seen.count(key->name)) {
+      Error(csvName + " line " + std::to_string(rows[0].line) + ": key field \"" + key->name +
+            "\" missing");
+      ok = false;
+    }
+  }
   if (!ok) return false;
   int errors = 0;
   for (std::size_t r = 1; r < rows.size() && errors < kMaxErrors; ++r) {

@@ -79,6 +79,24 @@ std::uint32_t GetLittle(const std::string& record, int offset, int bytes) {
   return v;
 }
 
+// Fields whose values have a narrower meaning than their type allows.
+struct Range {
+  const char* field;
+  long long low, high;
+};
+constexpr Range kRanges[] = {{"OwnerCode", 1, 9999}, {"ProrataPct", 0, 100}};
+
+bool InRange(const FieldLayout& field, long long value, std::string& reason) {
+  for (const Range& r : kRanges) {
+    if (field.name == r.field && (value < r.low || value > r.high)) {
+      reason = "must lie between " + std::to_string(r.low) + " and " + std::to_string(r.high) +
+               ", got " + std::to_string(value);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool EncodeField(const FieldLayout& field, const std::string& value, std::string& record,
@@ -93,6 +111,7 @@ bool EncodeField(const FieldLayout& field, const std::string& value, std::string
         reason = "expected up to " + std::to_string(digits) + " digits, got \"" + value + "\"";
         return false;
       }
+      if (!InRange(field, std::stoll(v), reason)) return false;
       record.replace(at, width, Pack(v, field.width));
       return true;
     }
@@ -119,6 +138,7 @@ bool EncodeField(const FieldLayout& field, const std::string& value, std::string
                  std::to_string(high) + ", got \"" + value + "\"";
         return false;
       }
+      if (!InRange(field, v, reason)) return false;
       PutLittle(record, field.offset, static_cast<std::uint32_t>(v), field.width);
       return true;
     }
@@ -171,8 +191,13 @@ std::string DecodeField(const FieldLayout& field, const std::string& record) {
 
 std::string EmptyRecord(const records::TableLayout& table) {
   std::string record(static_cast<std::size_t>(table.recordLength), '\0');
-  std::string unused;
-  for (const FieldLayout& field : table.fields) EncodeField(field, "", record, unused);
+  for (const FieldLayout& field : table.fields) {
+    char fill = '\0';
+    if (field.type == FieldType::Packed || field.type == FieldType::Date) fill = '\x80';
+    if (field.type == FieldType::Text) fill = ' ';
+    record.replace(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width),
+                   static_cast<std::size_t>(field.width), fill);
+  }
   return record;
 }
 
