@@ -312,6 +312,7 @@ TEST_F(BtrLockTest, FirstWaitIsSilent) {
       break;
     }
   }
+  ASSERT_NE(sequence, 0u);
   HoldOwner(2);
   int status = -1;
   records::BtrLockMode(6, "A", status);

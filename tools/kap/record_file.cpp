@@ -81,7 +81,8 @@ int ReadAll(RecordFile& file, std::vector<std::string>& out) {
   std::string key(255, '\0');
   int status = Call(file, recman::kOpGetFirst, data, key, 0);
   while (status == 0) {
-    out.push_back(data.substr(0, static_cast<std::size_t>(file.table->recordLength)));
+    data.resize(static_cast<std::size_t>(file.table->recordLength), '\0');
+    out.push_back(data);
     data.clear();
     status = Call(file, recman::kOpGetNext, data, key, 0);
   }
@@ -93,7 +94,10 @@ int GetEqual(RecordFile& file, const std::string& key, bool lock, std::string& r
   std::string k = key;
   int op = recman::kOpGetEqual + (lock ? recman::kLockBias : 0);
   int status = Call(file, op, data, k, 0);
-  if (status == 0) record = data.substr(0, static_cast<std::size_t>(file.table->recordLength));
+  if (status == 0) {
+    data.resize(static_cast<std::size_t>(file.table->recordLength), '\0');
+    record = data;
+  }
   return status;
 }
 
