@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "format/iban.h"
 #include "platform/os/os.h"
 #include "platform/recman/recman.h"
 #include "records/layouts.h"
@@ -31,6 +32,30 @@ std::string Quote(const std::string& s) {
     else q += c;
   }
   return q + "'";
+}
+
+bool NifOk(const std::string& id) {
+  static const std::string letters = "TRWAGMYFPDXBNJZSQVHLCKE";
+  if (id.size() != 9) return false;
+  std::string digits = id.substr(0, 8);
+  if (digits[0] == 'X' || digits[0] == 'Y' || digits[0] == 'Z') digits[0] = static_cast<char>('0' + digits[0] - 'X');
+  if (id[0] >= 'A' && id[0] <= 'H') {
+    int sum = 0;
+    for (int i = 1; i <= 7; ++i) {
+      int d = id[static_cast<std::size_t>(i)] - '0';
+      sum += (i % 2 == 1) ? (2 * d) / 10 + (2 * d) % 10 : d;
+    }
+    return id[8] == static_cast<char>('0' + (10 - sum % 10) % 10);
+  }
+  return letters[static_cast<std::size_t>(std::stol(digits) % 23)] == id[8];
+}
+
+bool IbanOk(const std::string& iban) {
+  if (iban.size() != 24 || iban.compare(0, 2, "ES") != 0) return false;
+  std::string digits = iban.substr(4) + "1428" + iban.substr(2, 2);
+  int r = 0;
+  for (char c : digits) r = (r * 10 + (c - '0')) % 97;
+  return r == 1;
 }
 
 class KapTest : public ::testing::Test {
@@ -104,6 +129,7 @@ TEST_F(KapTest, InitLaysOutTheTreeWithGeneratedTemplates) {
   std::size_t nif = ini.find("NIF=ES");
   ASSERT_NE(nif, std::string::npos);
   EXPECT_EQ(ini.find_first_of("\r\n", nif) - nif, 4u + 11u);
+  EXPECT_TRUE(NifOk(ini.substr(nif + 6, 9)));
 
   // A second init keeps the office's settings and its records.
   ASSERT_TRUE(os::WriteFile(tree + "Kova.ini", "[Titular]\nNom=Mine\n"));
@@ -255,30 +281,6 @@ TEST_F(KapTest, LockHoldsOneRecordUntilInputCloses) {
 
 // ---- demo --------------------------------------------------------------------------------
 
-bool NifOk(const std::string& id) {
-  static const std::string letters = "TRWAGMYFPDXBNJZSQVHLCKE";
-  if (id.size() != 9) return false;
-  std::string digits = id.substr(0, 8);
-  if (digits[0] == 'X' || digits[0] == 'Y' || digits[0] == 'Z') digits[0] = static_cast<char>('0' + digits[0] - 'X');
-  if (id[0] >= 'A' && id[0] <= 'H') {
-    int sum = 0;
-    for (int i = 1; i <= 7; ++i) {
-      int d = id[static_cast<std::size_t>(i)] - '0';
-      sum += (i % 2 == 1) ? (2 * d) / 10 + (2 * d) % 10 : d;
-    }
-    return id[8] == static_cast<char>('0' + (10 - sum % 10) % 10);
-  }
-  return letters[static_cast<std::size_t>(std::stol(digits) % 23)] == id[8];
-}
-
-bool IbanOk(const std::string& iban) {
-  if (iban.size() != 24 || iban.compare(0, 2, "ES") != 0) return false;
-  std::string digits = iban.substr(4) + "1428" + iban.substr(2, 2);
-  int r = 0;
-  for (char c : digits) r = (r * 10 + (c - '0')) % 97;
-  return r == 1;
-}
-
 TEST_F(KapTest, DemoMakesAPlausibleRepeatableOffice) {
   KapRun demo = Kap({"demo", tree, "--today", "20261208"});
   ASSERT_EQ(demo.code, 0) << demo.err;
@@ -290,7 +292,11 @@ TEST_F(KapTest, DemoMakesAPlausibleRepeatableOffice) {
     EXPECT_EQ(o[0], (std::ostringstream() << std::string(4 - std::to_string(i).size(), '0') << i).str());
     if (o[3] == "1") ++inactive;
     if (o[2].empty()) ++noAccount;
-    else EXPECT_TRUE(IbanOk(o[2])) << o[2];
+    else {
+      EXPECT_TRUE(IbanOk(o[2])) << o[2];
+      std::string checked = o[2];
+      EXPECT_EQ(format::CheckIban(checked), format::kIbanValid) << o[2];
+    }
     if (o[5] == "C") ++cash;
     if (o[1].find_first_of("\xC3") != std::string::npos) ++accented;
     if (o[6].compare(0, 2, "ES") != 0) {
