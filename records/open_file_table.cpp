@@ -47,15 +47,6 @@ void ShowMessage(int baseRow, const std::string& text) {
   screen::MessageBox(baseRow, text);
 }
 
-}  // namespace records::detail
-
-namespace records {
-
-const std::string& LastMessage() { return detail::lastMessage; }
-
-}  // namespace records
-
-namespace records::detail {
 
 const std::string& LanguageText(const std::string& spa, const std::string& glg,
                                 const std::string& oci, const std::string& cat) {
@@ -104,3 +95,9 @@ StatInfo StatFile(FileEntry& entry) {
 }
 
 }  // namespace records::detail
+
+namespace records {
+
+const std::string& LastMessage() { return detail::lastMessage; }
+
+}  // namespace records
