@@ -51,6 +51,9 @@ PeriodEnd ProposedPeriodEnd(const std::string& packedSysDate) {
 }
 
 int MainFlow() {
+  // The real terminal when there is one; otherwise (a pipe, a batch run) the
+  // program runs on the in-memory console.
+  if (!console::Start(console::Backend::Terminal)) console::Start(console::Backend::Headless);
   console::ShowCursor(false);
   ConfigSetup();
   if (!DataRoot.empty()) {
@@ -62,6 +65,7 @@ int MainFlow() {
   FormName = "RUVOZ303";
   if (!LoadProgramForm()) {
     CloseDataFiles();
+    console::Stop();
     return 1;
   }
   ProposedPeriod = ProposedPeriodEnd(SysDate);
@@ -71,6 +75,7 @@ int MainFlow() {
   RunReturnDriver();
   SavePresenterSettings();
   CloseDataFiles();
+  console::Stop();
   return 0;
 }
 

@@ -20,6 +20,11 @@ std::string Packed(int year, int month, int day) {
   return s;
 }
 
+// Lays out a new data tree (templates, empty record files) with the real tool.
+void InitDataTree(const std::string& root) {
+  ASSERT_EQ(os::RunProgram(testsupport::BinDir() + "kap", {"init", root}), 0);
+}
+
 struct MainFlowTest : ::testing::Test {
   std::string home;
   void SetUp() override {
@@ -72,6 +77,7 @@ TEST_F(MainFlowTest, NoWorkingDateProposesNothing) {
 
 TEST_F(MainFlowTest, RunsWithSettingsAndKeepsThePresenterData) {
   TempDir root, tmp;
+  InitDataTree(root.path);
   os::WriteFile(tmp.path + "KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=CAT\r\n");
   os::WriteFile(root.path + "Kova.ini",
                 "[Usuari]\r\nIdioma=SPA\r\n\r\n[Presentador]\r\nPoblacio=Girona  \r\nCCC=0049\r\n");
@@ -82,6 +88,10 @@ TEST_F(MainFlowTest, RunsWithSettingsAndKeepsThePresenterData) {
   EXPECT_EQ(app::FormName, "RUVOZ303");
   EXPECT_EQ(app::ProposedPeriod.digits, "310324");
   EXPECT_EQ(app::PresenterTown, "Girona  ");
+  // The seven record files were opened with their record buffers.
+  EXPECT_EQ(app::OwnerRecord.size(), 826u);
+  EXPECT_EQ(app::PeriodRecord.size(), 107u);
+  EXPECT_EQ(app::TerritoryRecord.size(), 32u);
   // Written back with trailing blanks removed; the rest of the file unchanged.
   std::string data;
   os::ReadFile(root.path + "Kova.ini", data);
@@ -111,6 +121,7 @@ TEST_F(MainFlowTest, PresenterSettingsCreatedOnlyWhenThereIsSomethingToKeep) {
 TEST_F(MainFlowTest, RelativeDataRootStillLeadsToTheData) {
   TempDir base;
   os::MakeDir(base.path + "office");
+  InitDataTree(base.path + "office/");
   os::WriteFile(base.path + "office/Kova.ini", "[Presentador]\r\nCCC=1\r\n");
   os::SetCurrentDir(base.path);
   os::SetEnv("KAPROOT", "office/");
@@ -122,6 +133,7 @@ TEST_F(MainFlowTest, RelativeDataRootStillLeadsToTheData) {
 
 TEST_F(MainFlowTest, EmptyDataRootLeavesTheCurrentDirectory) {
   TempDir cwd;
+  InitDataTree(cwd.path);
   os::SetCurrentDir(cwd.path);
   EXPECT_EQ(app::MainFlow(), 0);
   EXPECT_EQ(os::CurrentDir(), cwd.path);
@@ -129,6 +141,7 @@ TEST_F(MainFlowTest, EmptyDataRootLeavesTheCurrentDirectory) {
 
 TEST(MainProgram, StartsAndEndsWithExitCodeZero) {
   TempDir root;
+  InitDataTree(root.path);
   os::MakeDir(root.path + "tmp");
   os::WriteFile(root.path + "tmp/Sessio.ini", "[Menu]\r\nTitol=MODEL 303\r\nNomMenu=RUVOZ303\r\n");
   os::WriteFile(root.path + "tmp/KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=CAT\r\n");
@@ -138,4 +151,19 @@ TEST(MainProgram, StartsAndEndsWithExitCodeZero) {
   const std::string program = testsupport::BinDir() + "ruvoz303";
   ASSERT_TRUE(os::FileExists(program)) << program;
   EXPECT_EQ(os::RunProgram(program, {}), 0);
+}
+
+TEST(MainProgram, UnopenableDataFileStopsWithExitCodeZeroAndKeepsSettings) {
+  // No templates: the first record file cannot be created, the program shows
+  // its message and ends with exit code 0 without writing the presenter data.
+  TempDir root;
+  os::MakeDir(root.path + "tmp");
+  os::WriteFile(root.path + "Kova.ini", "[Presentador]\r\nPoblacio=Vic\r\n");
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPTMP", root.path + "tmp/");
+  EXPECT_EQ(os::RunProgram(testsupport::BinDir() + "ruvoz303", {}), 0);
+  EXPECT_FALSE(os::FileExists(root.path + "DADES/VPropiet.dat"));
+  std::string data;
+  os::ReadFile(root.path + "Kova.ini", data);
+  EXPECT_EQ(data, "[Presentador]\r\nPoblacio=Vic\r\n");
 }
