@@ -58,7 +58,8 @@
 //   19 Begin Transaction, 20 End Transaction, 21 Abort Transaction: on the
 //      file of the position block only (its inserts, updates and deletes
 //      commit or roll back together; other processes' writes wait for the
-//      end, their reads go on). Close and Reset abort an open transaction;
+//      end, their reads go on; writes through another position block of
+//      this process get 85 at once, as they could only wait for themselves). Close and Reset abort an open transaction;
 //      after an abort the file has no current record. 37 when a
 //      transaction is already open, 39 when none is.
 //   22 Get Position: 4-byte little-endian position of the current record.

@@ -15,6 +15,7 @@ struct LockFile {
   ino_t ino = 0;
   int refs = 0;
   int fileLocks = 0;
+  int transactions = 0;
   std::map<std::int64_t, int> records;  // row id -> holders in this process
 };
 
@@ -119,6 +120,12 @@ bool RecordLockedByOther(LockFile* lf, std::int64_t rowid) {
   if (lf == nullptr || lf->records.count(rowid) > 0) return false;
   return LockedByOther(lf->fd, F_WRLCK, static_cast<off_t>(rowid));
 }
+
+void CountTransaction(LockFile* lf, int delta) {
+  if (lf != nullptr) lf->transactions += delta;
+}
+
+int TransactionsInProcess(const LockFile* lf) { return lf == nullptr ? 0 : lf->transactions; }
 
 void ForgetAllLockFiles(bool closeThem) {
   for (auto& entry : g_lockFiles) {

@@ -28,6 +28,11 @@ bool LockRecord(LockFile* lf, std::int64_t rowid);
 void UnlockRecord(LockFile* lf, std::int64_t rowid);
 bool RecordLockedByOther(LockFile* lf, std::int64_t rowid);
 
+// Transactions open in this process on the file. A write through another
+// handle of this process would only wait for itself, so it is refused at once.
+void CountTransaction(LockFile* lf, int delta);
+int TransactionsInProcess(const LockFile* lf);
+
 // Drops every lock file of this process (Reset). With `close` false the
 // descriptors are only forgotten (child after fork: they belong to the parent).
 void ForgetAllLockFiles(bool close);

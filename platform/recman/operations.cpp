@@ -98,6 +98,7 @@ std::int16_t CheckWritable(Call& c) {
   if (c.lock) return kStatusInvalidOp;
   if (c.rf.readOnly) return kStatusReadOnly;
   if (FileLockedByOther(c.rf.lock)) return kStatusFileLocked;
+  if (!c.rf.inTransaction && TransactionsInProcess(c.rf.lock) > 0) return kStatusFileLocked;
   return kStatusOk;
 }
 
@@ -331,10 +332,11 @@ std::int16_t Transaction(Call& c, int op) {
   if (op == kOpBeginTransaction) {
     if (rf.inTransaction) return kStatusTransactionOpen;
     if (rf.readOnly) return kStatusReadOnly;
-    if (FileLockedByOther(rf.lock)) return kStatusFileLocked;
+    if (FileLockedByOther(rf.lock) || TransactionsInProcess(rf.lock) > 0) return kStatusFileLocked;
     int rc = sqlite3_exec(rf.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return static_cast<std::int16_t>(SqliteStatus(rc));
     rf.inTransaction = true;
+    CountTransaction(rf.lock, 1);
     return kStatusOk;
   }
   if (!rf.inTransaction) return kStatusNoTransaction;
@@ -342,11 +344,15 @@ std::int16_t Transaction(Call& c, int op) {
   if (rc != SQLITE_OK) {
     // A commit that cannot finish is rolled back: the file stays as it was.
     if (op == kOpEndTransaction) sqlite3_exec(rf.db, "ROLLBACK", nullptr, nullptr, nullptr);
-    rf.inTransaction = sqlite3_get_autocommit(rf.db) == 0;
+    if (sqlite3_get_autocommit(rf.db) != 0) {
+      rf.inTransaction = false;
+      CountTransaction(rf.lock, -1);
+    }
     rf.state = kNoPosition;
     return static_cast<std::int16_t>(SqliteStatus(rc));
   }
   rf.inTransaction = false;
+  CountTransaction(rf.lock, -1);
   if (op == kOpAbortTransaction) rf.state = kNoPosition;
   return kStatusOk;
 }

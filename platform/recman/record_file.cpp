@@ -166,6 +166,8 @@ void CloseRecordFile(RecordFile& rf) {
   FinalizeAll(rf);
   if (rf.lockedRowid != 0) UnlockRecord(rf.lock, rf.lockedRowid);
   rf.lockedRowid = 0;
+  if (rf.inTransaction) CountTransaction(rf.lock, -1);  // rolled back by the close
+  rf.inTransaction = false;
   if (rf.exclusive) DropFileLock(rf.lock);
   rf.exclusive = false;
   ReleaseLockFile(rf.lock);

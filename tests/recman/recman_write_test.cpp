@@ -83,6 +83,8 @@ TEST_F(RecmanWrite, TransactionsCommitOrRollBackTogether) {
   EXPECT_EQ(Insert(f, Record(8, "AAAA")), kStatusDuplicate);  // the transaction goes on
   EXPECT_EQ(Walk(f, 0), "AAAA BBBB ");
   EXPECT_EQ(Walk(g, 0), "");  // not yet visible elsewhere
+  EXPECT_EQ(Insert(g, Record(8, "EEEE")), kStatusFileLocked);  // at once: it would wait for us
+  EXPECT_EQ(Write(g, kOpBeginTransaction, ""), kStatusFileLocked);
   ASSERT_EQ(Write(f, kOpAbortTransaction, ""), 0);
   EXPECT_EQ(Walk(f, 0), "");
   ASSERT_EQ(Write(f, kOpBeginTransaction, ""), 0);

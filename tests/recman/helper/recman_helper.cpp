@@ -44,11 +44,13 @@ int main() {
     } else if (cmd == "close") {
       status = recman::BTRCALL(recman::kOpClose, pos, nullptr, &len, nullptr, 0, 0);
     } else if (cmd == "quit") {
-      return 0;
+      break;
     } else {
       status = -1;
     }
     std::cout << status << std::endl;
   }
+  std::uint32_t len = 0;
+  recman::BTRCALL(recman::kOpReset, pos, nullptr, &len, nullptr, 0, 0);
   return 0;
 }
