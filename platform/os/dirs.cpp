@@ -32,8 +32,7 @@ bool RemoveDir(const std::string& path) { return ::rmdir(HostPath(path).c_str())
 
 bool ListDir(const std::string& path, std::vector<DirEntry>& entries) {
   entries.clear();
-  std::string p = HostPath(path);
-  if (p.empty()) p = ".";
+  const std::string p = path.empty() ? std::string(".") : HostPath(path);
   DIR* d = ::opendir(p.c_str());
   if (!d) return false;
   while (dirent* e = ::readdir(d)) {

@@ -26,6 +26,7 @@ class BtrOpenTest : public ::testing::Test {
     console::Start(console::Backend::Headless);
     console::ResetForTests();
     app::DataRoot = dir.path;
+    app::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
     app::Idioma = "CAT";
     PrepareDataRoot(dir.path);
   }

@@ -26,6 +26,7 @@ class BtrReadTest : public ::testing::Test {
     console::Start(console::Backend::Headless);
     console::ResetForTests();
     app::DataRoot = dir.path;
+    app::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
     app::Idioma = "CAT";
     recordstest::PrepareDataRoot(dir.path);
   }
