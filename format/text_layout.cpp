@@ -24,10 +24,6 @@ std::string AsciiUpper(const std::string& s) {
   return out;
 }
 
-void TrimRight(std::string& s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-}
-
 // Length of the run of text from p that goes on a line with `room` columns.
 size_t RunLength(const std::string& text, size_t p, int room) {
   const size_t len = text.size();
@@ -51,24 +47,19 @@ size_t RunLength(const std::string& text, size_t p, int room) {
   return n;
 }
 
-// Justifies a line to `width` columns by widening its blank runs in turn.
+// Justifies a line to `width` columns: blanks go in one at a time, each into
+// the first blank at least two characters after the previous insertion, the
+// search starting again at the first blank after the indent when none is left.
+// A line without a blank after its indent stays as it is.
 void Justify(std::string& line, int indent, int width) {
   const size_t firstBlank = line.find(' ', static_cast<size_t>(indent));
-  if (firstBlank == std::string::npos) {
-    line.append(static_cast<size_t>(std::max(width - Columns(line), 0)), ' ');
-    return;
-  }
-  size_t previous = std::string::npos;
+  if (firstBlank == std::string::npos) return;
+  size_t from = static_cast<size_t>(indent);
   while (Columns(line) < width) {
-    size_t from = static_cast<size_t>(indent);
-    if (previous != std::string::npos) {
-      from = previous;
-      while (from < line.size() && line[from] == ' ') ++from;  // past this run
-    }
     size_t blank = line.find(' ', from);
     if (blank == std::string::npos) blank = firstBlank;
     line.insert(blank, 1, ' ');
-    previous = blank;
+    from = blank + 2;
   }
 }
 
@@ -96,9 +87,6 @@ void WrapText(std::string& text, int indent, int width, const std::string& align
     size_t next = p + n;
     while (next < len && text[next] == ' ') ++next;
     const bool last = next >= len;
-    // Where the text is moved to the right, the blank that separated the run
-    // from the next word would show as a gap at the margin: leave it out.
-    if (right || centre || justify) TrimRight(line);
     const int freeCols = std::max(width - Columns(line), 0);
     if (left) {
       line.append(static_cast<size_t>(freeCols), ' ');

@@ -119,28 +119,35 @@ TEST(TextWrap, IndentsAndPadding) {
   EXPECT_EQ(text, "");
 }
 
-TEST(TextWrap, RightAndCentredLinesDropTheBreakingBlank) {
+// A line broken before a word keeps the blank that ended it; alignment moves
+// the line with that blank.
+TEST(TextWrap, RightAndCentredLinesKeepTheBreakingBlank) {
   std::string text = "one two three";
   format::WrapText(text, 0, 8, "R");
-  EXPECT_EQ(text, " one two" "   three");
+  EXPECT_EQ(text, "one two " "   three");
   text = "one two three";
-  format::WrapText(text, 0, 8, "d");
-  EXPECT_EQ(text, " one two" "   three");
+  format::WrapText(text, 0, 9, "d");
+  EXPECT_EQ(text, " one two " "    three");
   text = "one two three";
-  format::WrapText(text, 0, 8, "c");
-  EXPECT_EQ(text, "one two " " three  ");
+  format::WrapText(text, 0, 10, "c");
+  EXPECT_EQ(text, " one two  " "  three   ");
 }
 
 TEST(TextWrap, JustifiedLinesWidenBlankRunsInTurn) {
   std::string text = "aa bb cc ddd eeee";
-  format::WrapText(text, 0, 15, "A");
-  EXPECT_EQ(text, "aa  bb  cc  ddd" "eeee");
+  format::WrapText(text, 0, 15, "A");  // the line is "aa bb cc ddd " before widening
+  EXPECT_EQ(text, "aa  bb  cc ddd " "eeee");
   text = "aa bb cc ddd eee";
   format::WrapText(text, 0, 16, "b");  // one line only: it is the last, unpadded
   EXPECT_EQ(text, "aa bb cc ddd eee");
   text = "aa bb cc ddd eeee";
-  format::WrapText(text, 0, 16, "B");  // four blanks into three runs: wraps to the first
-  EXPECT_EQ(text, "aa   bb  cc  ddd" "eeee");
+  format::WrapText(text, 0, 16, "B");
+  EXPECT_EQ(text, "aa  bb  cc  ddd " "eeee");
+  // Past the last blank the search starts again at the first blank after the
+  // indent; each search begins two characters after the previous insertion.
+  text = "a b cccccccc";
+  format::WrapText(text, 0, 8, "A");
+  EXPECT_EQ(text, "a    b  " "cccccccc");
   text = "abcdefgh ij";
   format::WrapText(text, 0, 9, "A");  // one word on a line that is not the last
   EXPECT_EQ(text, "abcdefgh " "ij");
