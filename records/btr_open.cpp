@@ -62,14 +62,18 @@ int OpenCall(detail::FileEntry& entry, const std::string& path) {
 }
 
 int CreateCall(detail::FileEntry& entry, const std::string& path, const std::string& baseName) {
+  // A template that is missing or shorter than its length word leaves the
+  // buffer empty, so Create refuses it instead of building a file from a
+  // cut specification.
   unsigned char spec[detail::kCallBufferSize] = {};
   std::string bytes;
   if (os::ReadFile(app::DataRoot + "ddf\\" + baseName + ".xdf", bytes) && bytes.size() >= 2) {
     int n = detail::Get16(bytes, 0);
-    std::size_t available = bytes.size() - 2;
     std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
-    count = std::min({count, available, static_cast<std::size_t>(detail::kCallBufferSize)});
-    std::memcpy(spec, bytes.data() + 2, count);
+    if (count <= bytes.size() - 2) {
+      count = std::min(count, static_cast<std::size_t>(detail::kCallBufferSize));
+      std::memcpy(spec, bytes.data() + 2, count);
+    }
   }
   unsigned char key[256] = {};
   std::memcpy(key, path.data(), path.size());

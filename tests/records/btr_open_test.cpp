@@ -184,4 +184,21 @@ TEST_F(BtrOpenTest, FailedCreateShowsTheCreateStatus) {
   EXPECT_FALSE(os::FileExists(dir.path + "DADES/VGrups.dat"));
 }
 
+TEST_F(BtrOpenTest, TemplateShorterThanItsLengthWordStopsWithoutCreating) {
+  // The owner template cut inside its collating sequence: its length word
+  // still promises the whole specification.
+  std::string bytes;
+  ASSERT_TRUE(os::ReadFile(dir.path + "ddf/VPropiet.xdf", bytes));
+  ASSERT_TRUE(os::WriteFile(dir.path + "ddf/VPropiet.xdf", bytes.substr(0, bytes.size() - 100)));
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportAtExit);
+        int status = 0;
+        std::string r;
+        records::BtrOpen(6, dir.path + "DADES\\VPropiet", r, status);
+      },
+      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER .*VPropiet \\([0-9]+\\)\\] beeps=1");
+  EXPECT_FALSE(os::FileExists(dir.path + "DADES/VPropiet.dat"));
+}
+
 }  // namespace
