@@ -37,10 +37,11 @@ namespace records::detail {
 int BtrCall(int index, int operation) {
   FileEntry& entry = Entry(index);
   if (entry.lockMode != 0 && TakesLockBias(operation)) operation += 200;
-  const int base = operation % 200;
+  // Filler after the key value, by the code actually issued: a lock-biased
+  // code gets spaces like every code other than 8 to 11.
   char filler = ' ';
-  if (base == 8 || base == 9) filler = '\0';
-  if (base == 10 || base == 11) filler = '\xFF';
+  if (operation == 8 || operation == 9) filler = '\0';
+  if (operation == 10 || operation == 11) filler = '\xFF';
 
   int attempts = 0;
   for (;;) {
