@@ -3,13 +3,12 @@
 // Catalan text, then Galician, Occitan and Spanish), items separated by
 // commas or line ends, an item in double quotes may hold commas.
 //
-// The catalogue is kept in memory after it has been read and read again
-// whenever the file changes, so every lookup gives what a fresh scan of the
-// file would give.
+// Every lookup reads the file again, so it gives what a fresh scan would give
+// even when the file was rewritten within the clock's resolution; the parsed
+// records are kept and parsed again only when the content has changed.
 #include "app/catalogue.h"
 
 #include <array>
-#include <cstdint>
 #include <string>
 #include <unordered_map>
 
@@ -26,7 +25,7 @@ using Translations = std::array<std::string, 3>;
 struct Catalogue {
   std::string name;          // fixed on the first lookup that needs it
   std::string loadedPath;
-  std::uint64_t loadedStamp = 0;
+  std::string loadedData;  // the file content the records were parsed from
   bool loaded = false;
   std::unordered_map<std::string, Translations> records;  // first record of each key
 };
@@ -115,14 +114,13 @@ void Parse(const std::string& data, std::unordered_map<std::string, Translations
 
 // Brings the in-memory catalogue up to date with the file.
 void Refresh(Catalogue& cat, const std::string& path) {
-  std::uint64_t stamp = os::FileStamp(path);
-  if (cat.loaded && cat.loadedPath == path && cat.loadedStamp == stamp && stamp != 0) return;
   std::string data;
   if (!os::ReadFile(path, data)) data.clear();
+  if (cat.loaded && cat.loadedPath == path && cat.loadedData == data) return;
   Parse(data, cat.records);
   cat.loaded = true;
   cat.loadedPath = path;
-  cat.loadedStamp = stamp;
+  cat.loadedData = std::move(data);
 }
 
 }  // namespace
