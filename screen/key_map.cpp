@@ -86,6 +86,9 @@ void SetKeys(const std::string& command, const std::string& list) {
         break;
       case 'A':
         for (const std::string& item : SplitItems(list)) {
+          // An empty item (an empty list) adds nothing: a code 0 entry would
+          // make the accepted list refuse every key.
+          if (item.find_first_not_of(' ') == std::string::npos) continue;
           const std::size_t eq = item.find('=');
           const int code = ParseHex(item.substr(0, eq));
           const int result = eq == std::string::npos ? code : ParseHex(item.substr(eq + 1));

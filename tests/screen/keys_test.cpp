@@ -144,6 +144,8 @@ TEST_F(KeysTest, KeyMapAddTranslateDeleteAndNestedSaves) {
   EXPECT_EQ(out, 27);
   screen::SetKeys("+e", "");
   EXPECT_TRUE(screen::KeyMapEmpty());
+  screen::SetKeys("a", "");  // an empty list adds no entry: every key stays accepted
+  EXPECT_TRUE(screen::KeyMapEmpty());
   screen::SetKeys("-", "");
   EXPECT_TRUE(screen::KeyMapFind(0x4800, out));
   screen::SetKeys("-", "");
