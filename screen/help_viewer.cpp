@@ -85,7 +85,13 @@ void DrawPage(const HelpText& help, int first) {
 void TextHelp(const std::string& topic) {
   HelpText help;
   help.lineLength = ScreenColumns();
-  os::ReadFile(app::DataRoot + "AJUDA\\" + topic + ".HLP", help.data);
+  // The topic is looked up from the current directory (the data root while
+  // the program runs), then under DataRoot.
+  const std::string name = "AJUDA\\" + topic + ".HLP";
+  if (!os::FileExists(name) || !os::ReadFile(name, help.data)) {
+    help.data.clear();
+    os::ReadFile(app::DataRoot + name, help.data);
+  }
   help.lines = static_cast<int>(help.data.size() / static_cast<std::size_t>(help.lineLength));
   help.page = (ScreenRows() - 3) - 5;
 

@@ -46,6 +46,22 @@ TEST_F(HelpViewerTest, ShortTopicIgnoresMovesAndRestoresTheScreen) {
   EXPECT_FALSE(os::FileExists(StackFile()));
 }
 
+TEST_F(HelpViewerTest, TopicIsReadFromTheCurrentDirectory) {
+  WriteTopic("HERE", 2);
+  const std::string before = os::CurrentDir();
+  app::DataRoot = "/nonexistent/";
+  ASSERT_TRUE(os::SetCurrentDir(dir.path));
+  console::PushKey(0, kDown, 0);  // the idle hook reads the page, then Esc
+  OnIdle({[] {
+    EXPECT_EQ(Shown(1), "LINE 1");
+    EXPECT_EQ(Shown(2), "LINE 2");
+    console::PushText("\x1b");
+  }});
+  screen::HelpViewer("HERE");
+  os::SetCurrentDir(before);
+  EXPECT_EQ(screen::WinDepth(), 0);
+}
+
 TEST_F(HelpViewerTest, PagingAndScrolling) {
   WriteTopic("LONG", 40);  // page height 17
   auto keys = [](std::vector<int> scans) {
