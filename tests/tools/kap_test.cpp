@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
@@ -349,6 +351,34 @@ TEST_F(KapTest, DemoMakesAPlausibleRepeatableOffice) {
   EXPECT_NE(refused.err.find("already holds records"), std::string::npos);
   EXPECT_NE(Kap({"demo", again, "--owners", "0"}).code, 0);
   EXPECT_NE(Kap({"demo", again, "--owners", "10000"}).code, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(KapTest, LoadKilledHalfWayLeavesAllOrNothing) {
+  std::string csv = "LineGroup,LineDate,LineNumber,LineText,LineAmount\n";
+  const int count = 40000;
+  for (int i = 0; i < count; ++i) {
+    char line[80];
+    std::snprintf(line, sizeof line, "%08d,20240331,%04d,Text %d,%d\n", i / 100, i % 100, i, -i);
+    csv += line;
+  }
+  const std::string path = Csv("big.csv", csv);
+  // Killed at different moments, the load has either written every record or none.
+  for (const char* delay : {"0.02", "0.05", "0.08", "0.12", "0.2"}) {
+    SCOPED_TRACE(delay);
+    const std::string target = work.path + "k" + delay + "/";
+    ASSERT_EQ(Kap({"init", target}).code, 0);
+    const std::string line = "(" + Quote(testsupport::BinDir() + "kap") + " load " + Quote(target) +
+                             " VLinPeri " + Quote(path) + " >/dev/null 2>&1 & p=$!; sleep " + delay +
+                             "; kill -9 $p 2>/dev/null; wait $p) 2>/dev/null";
+    os::RunShell(line);
+    const std::string dump = Dump(target, "VLinPeri");
+    const long rows = static_cast<long>(std::count(dump.begin(), dump.end(), '\n')) - 1;
+    EXPECT_TRUE(rows == 0 || rows == count) << rows;
+  }
 }
 
 }  // namespace

@@ -114,31 +114,31 @@ bool StoreAll(RecordFile& file, const std::vector<std::string>& newRecords, bool
               std::string& error) {
   const records::TableLayout& table = *file.table;
   std::vector<std::string> old;
-  int status = ReadAll(file, old);
+  int status = replace ? ReadAll(file, old) : 0;
   if (status != 0) {
     error = "cannot read " + file.path + " (status " + std::to_string(status) + ")";
     return false;
   }
-  std::size_t deleted = 0;
-  std::size_t inserted = 0;
-  if (replace) {
-    for (; deleted < old.size(); ++deleted) {
-      status = DeleteByKey(file, RecordKey(table, 0, old[deleted]));
-      if (status != 0) break;
-    }
+  // One transaction: the records appear all together or not at all, even if
+  // the tool is killed half-way.
+  std::string none;
+  std::string noKey(255, '\0');
+  status = Call(file, recman::kOpBeginTransaction, none, noKey, 0);
+  if (status != 0) {
+    error = "cannot start writing " + file.path + " (status " + std::to_string(status) + ")";
+    return false;
   }
-  if (status == 0) {
-    for (; inserted < newRecords.size(); ++inserted) {
-      status = InsertRecord(file, newRecords[inserted]);
-      if (status != 0) break;
-    }
-  }
-  if (status == 0) return true;
-
-  error = "writing " + file.path + " failed (status " + std::to_string(status) + ")";
-  // Put the file back as it was: remove what was added, restore what was removed.
-  for (std::size_t i = 0; i < inserted; ++i) DeleteByKey(file, RecordKey(table, 0, newRecords[i]));
-  for (std::size_t i = 0; i < deleted; ++i) InsertRecord(file, old[i]);
+  for (std::size_t i = 0; i < old.size() && status == 0; ++i)
+    status = DeleteByKey(file, RecordKey(table, 0, old[i]));
+  for (std::size_t i = 0; i < newRecords.size() && status == 0; ++i)
+    status = InsertRecord(file, newRecords[i]);
+  const int failed = status;
+  none.clear();
+  status = Call(file, failed == 0 ? recman::kOpEndTransaction : recman::kOpAbortTransaction, none,
+                noKey, 0);
+  if (failed == 0 && status == 0) return true;
+  error = "writing " + file.path + " failed (status " + std::to_string(failed != 0 ? failed : status) +
+          ")";
   return false;
 }
 
