@@ -242,6 +242,30 @@ TEST(DatesCalendar, DayOfWeekFollowsEveryDayOfSeveralYears) {
   }
 }
 
+TEST(DatesCalendar, JulianYearsBeforeTheCalendarChange) {
+  // 1 January 1500 was a Wednesday and 4 October 1582 a Thursday; every year
+  // divisible by 4 has 29 February before the change, 1500 included.
+  const std::string start = Date("15000101");
+  const std::string last = Date("15821004");
+  std::string date = start;
+  int expected = 3;
+  long days = 0;
+  while (date != last) {
+    ASSERT_EQ(format::DayOfWeek(date), expected) << format::UnpackDigits(date);
+    date = format::DateAdd(date, 1, "D");
+    expected = expected % 7 + 1;
+    ++days;
+    ASSERT_LT(days, 40000);
+  }
+  EXPECT_EQ(format::DayOfWeek(last), 4);
+  EXPECT_EQ(days, 30227);
+  EXPECT_EQ(format::DateDiff(start, last, "D"), days);
+  EXPECT_EQ(format::DateDiff(Date("15000101"), Date("15010101"), "D"), 366);
+  EXPECT_EQ(format::DateDiff(Date("17000101"), Date("17010101"), "D"), 365);
+  EXPECT_EQ(format::DateAdd(Date("15000301"), -1, "D"), Date("15000229"));
+  EXPECT_EQ(format::DateAdd(Date("15040229"), 1, "A"), Date("15050228"));
+}
+
 TEST(DatesCalendar, DayOfWeekStaysInRangeForOddDates) {
   for (const char* d : {"00000101", "00000000", "99991231", "00011301"}) {
     int w = format::DayOfWeek(Date(d));
