@@ -127,10 +127,14 @@ void ReadInput(int& key, int& button, int& row, int& column) {
 
   console::Event ev;
   if (!console::PollEvent(ev)) return;
-  if (ev.kind == console::Event::Key && ev.keyDown && !ModifierOnly(ev)) {
+  // The left Alt key pressed by itself starts a character typed on the keypad.
+  const bool altPress = ev.kind == console::Event::Key && ev.keyDown && ev.ch == 0 && ev.scan == kAltScan &&
+                        (ev.modifiers & console::kLeftAlt) != 0;
+  if (ev.kind == console::Event::Key && ev.keyDown && (altPress || !ModifierOnly(ev))) {
     int code = 0;
     bool otherKey = true;
-    if ((ev.modifiers & console::kLeftAlt) && KeypadDigit(CodeOf(ev)) >= 0) otherKey = CollectAltDigits(ev, code);
+    if ((ev.modifiers & console::kLeftAlt) && (altPress || KeypadDigit(CodeOf(ev)) >= 0))
+      otherKey = CollectAltDigits(ev, code);
     if (otherKey) {
       if (ev.kind == console::Event::Key && ev.keyDown && !ModifierOnly(ev))
         code = ApplyModifiers(CodeOf(ev), ev.modifiers);

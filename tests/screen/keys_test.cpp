@@ -62,6 +62,18 @@ TEST_F(KeysTest, AltAndKeypadDigitsTypeACharacter) {
   EXPECT_EQ(ReadKey(), 164);
   EXPECT_EQ(ReadKey(), 'z');
 
+  // The same with the Alt press itself scripted first: still one key.
+  console::PushKey(0, 0x38, console::kLeftAlt);
+  console::PushKey(0, kEnd, console::kLeftAlt);
+  console::PushKey(0, kRight, console::kLeftAlt);
+  console::PushKey(0, kLeft, console::kLeftAlt);
+  PushAltRelease();
+  EXPECT_EQ(ReadKey(), 164);
+  // Alt pressed and released alone gives no key.
+  console::PushKey(0, 0x38, console::kLeftAlt);
+  PushAltRelease();
+  EXPECT_EQ(ReadKey(), 0);
+
   // 3, 0, 0 -> 300 mod 256.
   console::PushKey(0, kPgDn, console::kLeftAlt);
   console::PushKey(0, kInsert, console::kLeftAlt);
