@@ -54,7 +54,8 @@ int CursorRow();
 int CursorColumn();
 void ShowCursor(bool visible);
 bool CursorVisible();
-// Cursor size in percent of the cell (1..100): small for overwrite, large for insert.
+// Cursor size in percent of the cell (1..100): the field editor uses 50 in
+// insert mode and 100 in overwrite mode.
 void SetCursorSize(int percent);
 int CursorSize();
 
