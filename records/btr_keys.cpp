@@ -18,8 +18,8 @@ int SpecLength(const std::string& reply, std::size_t at) {
   return detail::Get16(reply, at + 2) & 0xFFFF;
 }
 
-// Offset of the first specification of key `keyNumber` and, through `end`,
-// the offset after the last specification of all keys.
+// Offset of the first definition of key `keyNumber` and, through `end`,
+// the offset after the last definition of all keys.
 std::size_t KeyStart(const std::string& reply, int keyCount, int keyNumber, std::size_t* end) {
   std::size_t at = kFirstSpec;
   std::size_t start = 0;

@@ -64,7 +64,7 @@ int OpenCall(detail::FileEntry& entry, const std::string& path) {
 int CreateCall(detail::FileEntry& entry, const std::string& path, const std::string& baseName) {
   // A template that is missing or shorter than its length word leaves the
   // buffer empty, so Create refuses it instead of building a file from a
-  // cut specification.
+  // cut definition.
   unsigned char spec[detail::kCallBufferSize] = {};
   std::string bytes;
   if (os::ReadFile(app::DataRoot + "ddf\\" + baseName + ".xdf", bytes) && bytes.size() >= 2) {

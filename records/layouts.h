@@ -1,5 +1,5 @@
 // Record layouts of the seven data files: fields, keys, the create
-// specification and the creation templates ("ddf\<base>.xdf").
+// definition and the creation templates ("ddf\<base>.xdf").
 #pragma once
 
 #include <string>
@@ -23,7 +23,7 @@ struct FieldLayout {
   int width = 0;  // bytes in the record
 };
 
-// Key segment flags of the create specification.
+// Key segment flags of the create definition.
 constexpr int kKeyDuplicates = 0x0001;
 constexpr int kKeyModifiable = 0x0002;
 constexpr int kKeyBinary = 0x0004;
@@ -62,10 +62,10 @@ int KeyLength(const KeyLayout& key);
 
 // Sort weights that fold case and the accents of CP850 (256 bytes).
 std::string FoldingSequence();
-// Create specification: file specification, key specifications and, when a
+// Create definition: file definition, key definitions and, when a
 // segment uses it, the alternate collating sequence.
 std::string CreateSpec(const TableLayout& table);
-// Template file contents: 2-byte length then the create specification.
+// Template file contents: 2-byte length then the create definition.
 std::string TemplateBytes(const TableLayout& table);
 // Writes every template into `ddfDir` (a folder ending with a separator).
 bool WriteTemplates(const std::string& ddfDir);

@@ -85,7 +85,7 @@ StatInfo StatFile(FileEntry& entry) {
   info.recordLength = Get16(first, 0) & 0xFFFF;
   info.keyCount = Get16(first, 4);
   // The second reply is read into a buffer whose first page-size bytes are
-  // cleared, so nothing of the first reply can pass for key specifications.
+  // cleared, so nothing of the first reply can pass for key definitions.
   int pageSize = Get16(first, 2) & 0xFFFF;
   std::memset(data, 0, static_cast<std::size_t>(std::min(pageSize, kCallBufferSize)));
   length = kCallBufferSize;

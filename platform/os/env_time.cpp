@@ -66,30 +66,30 @@ void SleepMs(int milliseconds) {
 
 namespace {
 std::mt19937 generator;
-bool seeded = false;
+bool started = false;
 }  // namespace
 
 void Randomize() {
   timeval tv;
   ::gettimeofday(&tv, nullptr);
-  generator.seed(static_cast<std::uint32_t>(tv.tv_sec * 1000003u + tv.tv_usec) ^
-                 static_cast<std::uint32_t>(ProcessId()) << 16);
-  seeded = true;
+  generator = std::mt19937(static_cast<std::uint32_t>(tv.tv_sec * 1000003u + tv.tv_usec) ^
+                           static_cast<std::uint32_t>(ProcessId()) << 16);
+  started = true;
 }
 
 void SeedRandom(std::uint32_t value) {
-  generator.seed(value);
-  seeded = true;
+  generator = std::mt19937(value);
+  started = true;
 }
 
 double Rnd() {
-  if (!seeded) Randomize();
+  if (!started) Randomize();
   return std::generate_canonical<double, 32>(generator);
 }
 
 int RandomInt(int low, int high) {
   if (high <= low) return low;
-  if (!seeded) Randomize();
+  if (!started) Randomize();
   std::uniform_int_distribution<int> dist(low, high);
   return dist(generator);
 }

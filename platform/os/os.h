@@ -91,9 +91,9 @@ std::int64_t MonotonicMs();
 void SleepMs(int milliseconds);
 
 // ---- random numbers ----------------------------------------------------------
-// The generator of the program: seeded from the time of day on first use
+// The generator of the program: started from the time of day on first use
 // (or by Randomize), then a fixed sequence.
-void Randomize();                       // seed from the time of day
+void Randomize();                       // start from the time of day
 void SeedRandom(std::uint32_t value);   // a fixed sequence, for tests
 double Rnd();                           // in [0, 1)
 int RandomInt(int low, int high);       // low..high inclusive

@@ -3,7 +3,7 @@
 // FILES
 // A record file is one SQLite database (WAL journal, application_id
 // 0x4B524D31 "KRM1") holding:
-//   recman_file(spec BLOB)   one row: the create specification (Stat layout
+//   recman_file(spec BLOB)   one row: the create definition (Stat layout
 //                            below, counts zero);
 //   records(id INTEGER PRIMARY KEY, data BLOB, k0 BLOB, k1 BLOB, ...)
 //                            one row per record: data = the record,
@@ -16,10 +16,10 @@
 // order (row id). The physical position of a record is its row id.
 // Beside the database, "<file>.lck" carries the locks (see LOCKS).
 //
-// CREATE SPECIFICATION / STAT REPLY (little-endian)
+// CREATE DEFINITION / STAT REPLY (little-endian)
 //   0-1 record length, 2-3 page size (0 = 4096; kept and returned only),
 //   4-5 number of keys, 6-9 number of records (Stat), 10-11 file flags.
-//   From 16: one 16-byte specification per key segment, keys in order, the
+//   From 16: one 16-byte definition per key segment, keys in order, the
 //   segments of a key consecutive: 0-1 position (1-based), 2-3 length,
 //   4-5 flags, 6-9 number of unique values (Stat).
 //   Flags: 0x0001 duplicates, 0x0002 modifiable, 0x0004 binary,
@@ -49,11 +49,11 @@
 //   6  Get Next, 7 Get Previous: along the key of the current position
 //      (keyNumber must be that key: 7 otherwise).
 //   12 Get First, 13 Get Last.
-//   14 Create: data = create specification, key = path; keyNumber -1
+//   14 Create: data = create definition, key = path; keyNumber -1
 //      refuses to replace an existing file (59). Built under a temporary
 //      name and renamed into place. Does not open the file. 85 while
 //      another process holds the file exclusively.
-//   15 Stat: data receives the specification with the record count and
+//   15 Stat: data receives the definition with the record count and
 //      the unique-value counts (22 and cut when dataLength is too short).
 //   19 Begin Transaction, 20 End Transaction, 21 Abort Transaction: on the
 //      file of the position block only (its inserts, updates and deletes
@@ -102,7 +102,7 @@
 //   10 key not modifiable         11 invalid file name (empty path)
 //   12 file not found             18 disk full
 //   21 key buffer too short       22 data buffer too short (record cut)
-//   24 bad create specification (page size, or specification too short)
+//   24 bad create definition (page size, or definition too short)
 //   26 bad number of keys         27 bad key position
 //   28 bad record length          29 bad key length
 //   30 not a record file          37 transaction already open

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/recman/file_spec.h"
+#include "platform/recman/file_definition.h"
 #include "platform/recman/lock_file.h"
 
 namespace recman {

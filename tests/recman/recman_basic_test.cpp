@@ -40,7 +40,7 @@ TEST_F(RecmanTest, CreateStatRoundTrip) {
   EXPECT_EQ(Get16(st.data, 32 + 4), kKeyDuplicates | kKeyModifiable | kKeySegmented);
   EXPECT_EQ(Get32(st.data, 32 + 6), 1u);  // both records share the name
   EXPECT_EQ(Get16(st.data, 48 + 2), 2);
-  // The stored specification is the one given, counts aside.
+  // The stored definition is the one given, counts aside.
   std::string zeroed = st.data;
   for (std::size_t at : {6u, 22u, 38u, 54u}) zeroed.replace(at, 4, 4, '\0');
   EXPECT_EQ(zeroed, spec);

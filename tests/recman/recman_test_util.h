@@ -1,4 +1,4 @@
-// Helpers for the record manager tests: create specifications, calls with
+// Helpers for the record manager tests: create definitions, calls with
 // fixed-size buffers, records.
 #pragma once
 
@@ -32,7 +32,7 @@ inline std::uint32_t Get32(const std::string& s, std::size_t at) {
   return v;
 }
 
-// Create specification; `acs` (256 bytes) appended when not empty.
+// Create definition; `acs` (256 bytes) appended when not empty.
 inline std::string Spec(int recordLength, const std::vector<Key>& keys, const std::string& acs = "") {
   std::string s(16, '\0');
   Put16(s, 0, recordLength);

@@ -160,7 +160,7 @@ TEST_F(BtrOpenTest, MissingTemplateStopsWithMessageAndExitCodeZero) {
 TEST_F(BtrOpenTest, FailedCreateShowsTheCreateStatus) {
   // A template whose record length is 0: Create refuses it.
   std::string bad = std::string("\x10\x00", 2) + std::string(16, '\0');
-  bad[2 + 4] = 1;  // one key, without specification
+  bad[2 + 4] = 1;  // one key, without definition
   ASSERT_TRUE(os::WriteFile(dir.path + "ddf/VGrups.xdf", bad));
   unsigned char pos[recman::kPositionBlockSize] = {};
   std::string spec = bad.substr(2);
@@ -186,7 +186,7 @@ TEST_F(BtrOpenTest, FailedCreateShowsTheCreateStatus) {
 
 TEST_F(BtrOpenTest, TemplateShorterThanItsLengthWordStopsWithoutCreating) {
   // The owner template cut inside its collating sequence: its length word
-  // still promises the whole specification.
+  // still promises the whole definition.
   std::string bytes;
   ASSERT_TRUE(os::ReadFile(dir.path + "ddf/VPropiet.xdf", bytes));
   ASSERT_TRUE(os::WriteFile(dir.path + "ddf/VPropiet.xdf", bytes.substr(0, bytes.size() - 100)));

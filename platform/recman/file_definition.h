@@ -1,6 +1,6 @@
 // File definition of a record file: record length, keys and their segments,
 // the alternate collating sequence. Parsed from (and written back as) the
-// create specification / Stat layout described in engine.h, and the key
+// create definition / Stat layout described in engine.h, and the key
 // transforms that turn a key value into its comparable (memcmp-ordered) form.
 #pragma once
 
@@ -34,13 +34,13 @@ struct FileDef {
   unsigned char acs[256] = {};
 };
 
-// Reads a create specification of `length` bytes. Returns 0, or the status
-// for a bad specification (24, 26, 27, 28, 29, 48; see engine.h).
+// Reads a create definition of `length` bytes. Returns 0, or the status
+// for a bad definition (24, 26, 27, 28, 29, 48; see engine.h).
 int ParseFileSpec(const unsigned char* spec, std::size_t length, FileDef& def);
 
-// The specification in the Stat layout. With counts (records, and one
+// The definition in the Stat layout. With counts (records, and one
 // unique-value count per key) they are filled in; empty counts give zeros,
-// which is the create specification stored in the file.
+// which is the create definition stored in the file.
 std::string BuildFileSpec(const FileDef& def, std::uint32_t records,
                           const std::vector<std::uint32_t>& uniqueCounts);
 

@@ -1,4 +1,4 @@
-#include "platform/recman/file_spec.h"
+#include "platform/recman/file_definition.h"
 
 #include <cstring>
 
