@@ -8,18 +8,10 @@
 #include "tests/support/test_support.h"
 
 using testsupport::Cp850;
+using testsupport::Packed;
 using testsupport::TempDir;
 
 namespace {
-
-std::string Packed(int year, int month, int day) {
-  std::string s;
-  s += static_cast<char>(0x80 + year / 100);
-  s += static_cast<char>(0x80 + year % 100);
-  s += static_cast<char>(0x80 + month);
-  s += static_cast<char>(0x80 + day);
-  return s;
-}
 
 struct DateDisplayTest : ::testing::Test {
   TempDir root;

@@ -7,18 +7,10 @@
 #include "platform/os/os.h"
 #include "tests/support/test_support.h"
 
+using testsupport::Packed;
 using testsupport::TempDir;
 
 namespace {
-
-std::string Packed(int year, int month, int day) {
-  std::string s;
-  s += static_cast<char>(0x80 + year / 100);
-  s += static_cast<char>(0x80 + year % 100);
-  s += static_cast<char>(0x80 + month);
-  s += static_cast<char>(0x80 + day);
-  return s;
-}
 
 // Lays out a new data tree (templates, empty record files) with the real tool.
 void InitDataTree(const std::string& root) {

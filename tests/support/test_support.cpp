@@ -34,6 +34,15 @@ std::string SourceDir() {
   return WithSlash(v ? v : "");
 }
 
+std::string Packed(int year, int month, int day) {
+  std::string s;
+  s += static_cast<char>(0x80 + year / 100);
+  s += static_cast<char>(0x80 + year % 100);
+  s += static_cast<char>(0x80 + month);
+  s += static_cast<char>(0x80 + day);
+  return s;
+}
+
 std::string Cp850(const std::string& utf8) {
   iconv_t cd = ::iconv_open("CP850", "UTF-8");
   if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;

@@ -13,6 +13,9 @@ void RemoveTree(const std::string& dir);
 std::string BinDir();
 // Root of the source tree, ending with "/".
 std::string SourceDir();
+// A packed date (YYYYMMDD, two digits a byte as 0x80 + value), built
+// independently of the library under test.
+std::string Packed(int year, int month, int day);
 // UTF-8 literal to CP850 bytes.
 std::string Cp850(const std::string& utf8);
 
