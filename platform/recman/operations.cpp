@@ -18,6 +18,15 @@ void ReleaseRecordLock(RecordFile& rf) {
   rf.lockedRowid = 0;
 }
 
+// After Insert or Update: the written record's value of `key`, in record
+// form, into the key buffer when it has room for it.
+void ReturnWrittenKey(Call& c, int key, const unsigned char* record) {
+  RecordFile& rf = c.rf;
+  if (KeyRoom(c) < static_cast<std::uint32_t>(rf.def.keys[key].length)) return;
+  RecordKey(rf.def, key, record, rf.scratch);
+  std::memcpy(c.key, rf.scratch.data(), rf.scratch.size());
+}
+
 // Hands the row the statement stands on to the caller: record into the data
 // buffer, key in record form into the key buffer, position onto it.
 std::int16_t Deliver(Call& c, sqlite3_stmt* st, int key) {
@@ -228,10 +237,7 @@ std::int16_t Insert(Call& c) {
   rf.rowid = sqlite3_last_insert_rowid(rf.db);
   rf.keyValue = keys[key];
   *c.dataLength = length;
-  if (KeyRoom(c) >= static_cast<std::uint32_t>(rf.def.keys[key].length)) {
-    RecordKey(rf.def, key, record, rf.scratch);
-    std::memcpy(c.key, rf.scratch.data(), rf.scratch.size());
-  }
+  ReturnWrittenKey(c, key, record);
   return kStatusOk;
 }
 
@@ -285,10 +291,7 @@ std::int16_t Update(Call& c) {
   if (status != kStatusOk) return status;
   if (rf.lockedRowid == rf.rowid) ReleaseRecordLock(rf);
   rf.keyValue = keys[rf.keyNumber];
-  if (KeyRoom(c) >= static_cast<std::uint32_t>(rf.def.keys[rf.keyNumber].length)) {
-    RecordKey(rf.def, rf.keyNumber, record, rf.scratch);
-    std::memcpy(c.key, rf.scratch.data(), rf.scratch.size());
-  }
+  ReturnWrittenKey(c, rf.keyNumber, record);
   return kStatusOk;
 }
 
