@@ -112,14 +112,16 @@ void SetMouseReporting(bool on) {
   if (g_backend == Backend::Terminal) detail::TerminalSetMouse(on);
 }
 
-void PushKey(unsigned char ch, int scan, int modifiers) {
+Event KeyEvent(unsigned char ch, int scan, int modifiers) {
   Event e;
   e.kind = Event::Key;
   e.ch = ch;
   e.scan = scan;
   e.modifiers = modifiers;
-  g_queue.push_back(e);
+  return e;
 }
+
+void PushKey(unsigned char ch, int scan, int modifiers) { g_queue.push_back(KeyEvent(ch, scan, modifiers)); }
 
 void PushEvent(const Event& event) { g_queue.push_back(event); }
 

@@ -84,6 +84,9 @@ struct Event {
   int buttons = 0;
 };
 
+// A key-press event (both back ends build their events with it).
+Event KeyEvent(unsigned char ch, int scan, int modifiers);
+
 // Takes one pending event without waiting. False when none is waiting.
 bool PollEvent(Event& event);
 // Blocks until an event is waiting or timeoutMs passes (< 0: no limit).

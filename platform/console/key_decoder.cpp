@@ -24,14 +24,6 @@ constexpr int kScanHome = 0x47, kScanUp = 0x48, kScanPgUp = 0x49, kScanLeft = 0x
               kScanRight = 0x4D, kScanEnd = 0x4F, kScanDown = 0x50, kScanPgDn = 0x51,
               kScanInsert = 0x52, kScanDelete = 0x53, kScanF11 = 0x85, kScanF12 = 0x86;
 
-Event KeyEvent(unsigned char ch, int scan, int modifiers) {
-  Event e;
-  e.kind = Event::Key;
-  e.ch = ch;
-  e.scan = scan;
-  e.modifiers = modifiers;
-  return e;
-}
 
 // xterm modifier parameter: 1 + (1 shift, 2 alt, 4 ctrl, 8 meta).
 int ModifiersOfParam(int param) {

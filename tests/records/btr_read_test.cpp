@@ -258,21 +258,26 @@ TEST_F(BtrLockTest, ModeZeroReadsFreelyAndModeTwoFailsAtOnce) {
   EXPECT_EQ(status, 0);
 }
 
-TEST_F(BtrLockTest, ModeOneWaitsSilentlyThenShowsTheMessageUntilFree) {
-  OpenOwners({Owner(1, "ONE"), Owner(2, "TWO")});
-  // A sequence whose first wait is short and second long enough to look at
-  // the screen while the record is still held.
-  std::uint32_t sequence = 0;
-  int first = 0, second = 0;
+// A start of the random generator whose first two lock waits (as the layer
+// draws them: 10000 x fraction + 1 ms) satisfy `wanted`; 0 if none is found.
+template <typename Wanted>
+std::uint32_t FindWaits(Wanted wanted, int& first, int& second) {
   for (std::uint32_t s = 1; s < 100000; ++s) {
     os::SeedRandom(s);
     first = static_cast<int>(std::lround(10000.0 * os::Rnd() + 1.0));
     second = static_cast<int>(std::lround(10000.0 * os::Rnd() + 1.0));
-    if (first < 600 && second > 1500 && second < 2500) {
-      sequence = s;
-      break;
-    }
+    if (wanted(first, second)) return s;
   }
+  return 0;
+}
+
+TEST_F(BtrLockTest, ModeOneWaitsSilentlyThenShowsTheMessageUntilFree) {
+  OpenOwners({Owner(1, "ONE"), Owner(2, "TWO")});
+  // A sequence whose first wait is short and second long enough to look at
+  // the screen while the record is still held.
+  int first = 0, second = 0;
+  const std::uint32_t sequence = FindWaits(
+      [](int w1, int w2) { return w1 < 600 && w2 > 1500 && w2 < 2500; }, first, second);
   ASSERT_NE(sequence, 0u);
   HoldOwner(2);
   int status = -1;
@@ -303,16 +308,9 @@ TEST_F(BtrLockTest, ModeOneWaitsSilentlyThenShowsTheMessageUntilFree) {
 
 TEST_F(BtrLockTest, FirstWaitIsSilent) {
   OpenOwners({Owner(1, "ONE"), Owner(2, "TWO")});
-  std::uint32_t sequence = 0;
-  int first = 0;
-  for (std::uint32_t s = 1; s < 100000; ++s) {
-    os::SeedRandom(s);
-    first = static_cast<int>(std::lround(10000.0 * os::Rnd() + 1.0));
-    if (first > 1500 && first < 2500) {
-      sequence = s;
-      break;
-    }
-  }
+  int first = 0, second = 0;
+  const std::uint32_t sequence =
+      FindWaits([](int w1, int) { return w1 > 1500 && w1 < 2500; }, first, second);
   ASSERT_NE(sequence, 0u);
   HoldOwner(2);
   int status = -1;
