@@ -23,23 +23,24 @@ namespace {
 
 std::map<std::pair<dev_t, ino_t>, LockFile*> g_lockFiles;
 
-bool SetLock(int fd, short type, off_t start, int cmd) {
+// A one-byte range at `start` (record locks use the row id as the offset).
+struct flock OneByte(short type, off_t start) {
   struct flock fl {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = start;
   fl.l_len = 1;
   fl.l_pid = 0;
+  return fl;
+}
+
+bool SetLock(int fd, short type, off_t start, int cmd) {
+  struct flock fl = OneByte(type, start);
   return fcntl(fd, cmd, &fl) == 0;
 }
 
 bool LockedByOther(int fd, short type, off_t start) {
-  struct flock fl {};
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = start;
-  fl.l_len = 1;
-  fl.l_pid = 0;
+  struct flock fl = OneByte(type, start);
   if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
   return fl.l_type != F_UNLCK;
 }
