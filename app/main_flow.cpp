@@ -3,22 +3,17 @@
 
 #include <string>
 
-#include "app/config.h"
+#include "app/config_setup.h"
 #include "format/dates.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
+#include "settings/config.h"
 
 namespace app {
 
+using namespace settings;
+
 namespace {
-
-bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int MonthLength(int year, int month) {
-  static const int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12) return 0;
-  return kLengths[month - 1] + (month == 2 && LeapYear(year) ? 1 : 0);
-}
 
 int Number(const std::string& digits) {
   int value = 0;
@@ -38,15 +33,12 @@ PeriodEnd ProposedPeriodEnd(const std::string& packedSysDate) {
   // January, April, July, October go back one month; the second month of a
   // quarter two; the third month three: into the last month of the quarter before.
   const int back = (month - 1) % 3 + 1;
-  std::string end = format::DateAdd(packedSysDate, -back, "M");
-  std::string endDigits = format::UnpackDigits(end);
-  if (endDigits.size() != 8) return {empty, ""};
-  const int year = Number(endDigits.substr(0, 4));
-  const int endMonth = Number(endDigits.substr(4, 2));
-  const int length = MonthLength(year, endMonth);
-  std::string lengthDigits = std::to_string(length);
-  if (lengthDigits.size() < 2) lengthDigits = "0" + lengthDigits;
-  end = format::PackDigits(endDigits.substr(0, 6) + lengthDigits);
+  const std::string inMonth = format::DateAdd(packedSysDate, -back, "M");
+  const std::string monthDigits = format::UnpackDigits(inMonth);
+  if (monthDigits.size() != 8) return {empty, ""};
+  // The month's last day: its first day, one month on, one day back.
+  const std::string first = format::PackDigits(monthDigits.substr(0, 6) + "01");
+  const std::string end = format::DateAdd(format::DateAdd(first, 1, "M"), -1, "D");
   return {end, format::DateText(end)};
 }
 

@@ -2,12 +2,13 @@
 // the return driver.
 #include <string>
 
-#include "app/config.h"
-#include "app/config_rules.h"
 #include "app/main_flow.h"
 #include "records/btr.h"
+#include "settings/config.h"
 
 namespace app {
+
+using namespace settings;
 
 std::string PresenterTown;
 std::string PresenterAccount;

@@ -2,7 +2,7 @@
 // once from the user settings file, and the currency selection.
 #include <string>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "format/number_internal.h"
 #include "format/numbers.h"
 
@@ -21,9 +21,9 @@ char currentCurrency = '\0';
 void LoadSeparators() {
   if (separatorsLoaded) return;
   separatorsLoaded = true;
-  const std::string file = app::DataRoot + "Kova.ini";
-  const std::string dec = app::IniRead(file, "Usuari", "DecCaracter");
-  const std::string mil = app::IniRead(file, "Usuari", "MilCaracter");
+  const std::string file = settings::DataRoot + "Kova.ini";
+  const std::string dec = settings::IniRead(file, "Usuari", "DecCaracter");
+  const std::string mil = settings::IniRead(file, "Usuari", "MilCaracter");
   decimalChar = dec.empty() ? '\'' : dec[0];
   thousandsChar = mil.empty() ? '.' : mil[0];
 }

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "records/btr.h"
@@ -67,7 +67,7 @@ int CreateCall(detail::FileEntry& entry, const std::string& path, const std::str
   // cut definition.
   unsigned char spec[detail::kCallBufferSize] = {};
   std::string bytes;
-  if (os::ReadFile(app::DataRoot + "ddf\\" + baseName + ".xdf", bytes) && bytes.size() >= 2) {
+  if (os::ReadFile(settings::DataRoot + "ddf\\" + baseName + ".xdf", bytes) && bytes.size() >= 2) {
     int n = detail::Get16(bytes, 0);
     std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
     if (count <= bytes.size() - 2) {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "records/btr.h"
 #include "screen/windows.h"
 
@@ -50,9 +50,9 @@ void ShowMessage(int baseRow, const std::string& text) {
 
 const std::string& LanguageText(const std::string& spa, const std::string& glg,
                                 const std::string& oci, const std::string& cat) {
-  if (app::Idioma == "SPA") return spa;
-  if (app::Idioma == "GLG") return glg;
-  if (app::Idioma == "OCI") return oci;
+  if (settings::Idioma == "SPA") return spa;
+  if (settings::Idioma == "GLG") return glg;
+  if (settings::Idioma == "OCI") return oci;
   return cat;
 }
 

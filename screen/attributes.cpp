@@ -1,7 +1,7 @@
 // The five display attribute slots and the stack of saved slots.
 #include <string>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "format/text.h"
 #include "platform/console/console.h"
 #include "screen/windows.h"
@@ -21,8 +21,8 @@ void ApplySlot(int slot) {
 
 int SlotAttribute(int slot) {
   if (slot < 0 || slot > 4) slot = 0;
-  const int fg = app::ColorPairs[0][slot] & 15;
-  const int bg = app::ColorPairs[1][slot] & 15;
+  const int fg = settings::ColorPairs[0][slot] & 15;
+  const int bg = settings::ColorPairs[1][slot] & 15;
   return fg + 16 * bg;
 }
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <string>
 
-#include "app/config.h"
-#include "app/date_display.h"
+#include "settings/config.h"
+#include "settings/date_display.h"
 #include "format/dates.h"
 #include "format/text.h"
 #include "platform/console/console.h"
@@ -61,8 +61,8 @@ void WriteDay(const CalendarState& cal) {
 }
 
 std::string DayInitials() {
-  if (app::Idioma == "SPA" || app::Idioma == "GLG") return " L  M  X  J  V  S  D";
-  if (app::Idioma == "OCI") return "DL DT DC DJ DD DS DG";
+  if (settings::Idioma == "SPA" || settings::Idioma == "GLG") return " L  M  X  J  V  S  D";
+  if (settings::Idioma == "OCI") return "DL DT DC DJ DD DS DG";
   return "DL DT DC DJ DV DS DG";
 }
 
@@ -90,7 +90,7 @@ void DrawQuarter(CalendarState& cal) {
     SetAttr("n");
     WinLocate(headerRow, 1);
     WinPrint(std::string(20, ' '));
-    std::string name = format::UpperText(app::FormatDate(Packed(cal.year, month, 1), 2, "m"));
+    std::string name = format::UpperText(settings::FormatDate(Packed(cal.year, month, 1), 2, "m"));
     name.erase(name.find_last_not_of(' ') + 1);
     if (name.size() > 20) name.resize(20);
     WinLocate(headerRow, (innerWidth - static_cast<int>(name.size()) + 1) / 2 + 1);
@@ -107,7 +107,7 @@ void DrawQuarter(CalendarState& cal) {
 }
 
 void StartDate(CalendarState& cal) {
-  const std::string& d = app::SysDate;
+  const std::string& d = settings::SysDate;
   if (d.size() >= 4) {
     const int year = (static_cast<unsigned char>(d[0]) & 127) * 100 + (static_cast<unsigned char>(d[1]) & 127);
     const int month = static_cast<unsigned char>(d[2]) & 127;
@@ -192,7 +192,7 @@ std::string Calendar() {
     WriteDay(cal);
 
     if (key == 70 || key == 102 || key == kAltF) {
-      result = app::FormatDate(Packed(cal.year, cal.month, cal.day), 0, "dma");
+      result = settings::FormatDate(Packed(cal.year, cal.month, cal.day), 0, "dma");
       break;
     }
     if (key == kEsc) break;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "screen/keys.h"
@@ -90,7 +90,7 @@ void TextHelp(const std::string& topic) {
   const std::string name = "AJUDA\\" + topic + ".HLP";
   if (!os::FileExists(name) || !os::ReadFile(name, help.data)) {
     help.data.clear();
-    os::ReadFile(app::DataRoot + name, help.data);
+    os::ReadFile(settings::DataRoot + name, help.data);
   }
   help.lines = static_cast<int>(help.data.size() / static_cast<std::size_t>(help.lineLength));
   help.page = (ScreenRows() - 3) - 5;
@@ -159,9 +159,9 @@ void TextHelp(const std::string& topic) {
 }  // namespace
 
 void HelpViewer(const std::string& topic) {
-  if (app::EnvMode == "WIN") {
+  if (settings::EnvMode == "WIN") {
     // The page path in the host's form: the shell would eat the "\\".
-    const std::string page = os::HostPath(app::DataRoot + "AJUDA\\" + topic + ".HTM");
+    const std::string page = os::HostPath(settings::DataRoot + "AJUDA\\" + topic + ".HTM");
     os::RunShell(os::GetEnv("COMSPEC") + " /C USTART " + page);
     return;
   }

@@ -11,7 +11,7 @@
 //              then the record length in 5 digits (20 + cell bytes + 5).
 #include <string>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "screen/windows.h"
@@ -22,7 +22,7 @@ namespace {
 int g_depth = 0;
 int g_top = 0, g_left = 0, g_bottom = 0, g_right = 0;
 
-std::string StackPath() { return app::TmpDir + "WinPush.tmp"; }
+std::string StackPath() { return settings::TmpDir + "WinPush.tmp"; }
 
 // Decimal digits of v, left-filled with "0" and cut to the rightmost w.
 std::string ZeroPad(int v, int w) {

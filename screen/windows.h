@@ -17,7 +17,7 @@ int WinInnerTop();
 int WinInnerLeft();
 int WinInnerRight();
 // Saves the screen rectangle (border included) to the window stack file
-// "WinPush.tmp" in app::TmpDir and makes it the current window. Draws nothing.
+// "WinPush.tmp" in settings::TmpDir and makes it the current window. Draws nothing.
 void WindowPush(int top, int left, int bottom, int right);
 // Closes the innermost window and restores what it covered, the cursor and
 // the enclosing window.
@@ -48,7 +48,7 @@ void WinRect(int& top, int& left, int& bottom, int& right);
 // normal, 4 underline) and the number of saved slots.
 int AttrSlot();
 int AttrDepth();
-// Console attribute byte of a slot, from app::ColorPairs.
+// Console attribute byte of a slot, from settings::ColorPairs.
 int SlotAttribute(int slot);
 // Back to no windows and slot 0 with an empty attribute stack (tests).
 void ResetWindowsForTests();

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/config.h"
-#include "app/config_rules.h"
+#include "settings/config.h"
+#include "app/config_setup.h"
 #include "platform/os/os.h"
 #include "tests/support/test_support.h"
 
@@ -19,12 +19,12 @@ const char* const kVariables[] = {"KAPROOT", "KAPEXE",  "KAPTMP",     "TERM",   
 struct ConfigTest : ::testing::Test {
   void SetUp() override {
     for (const char* v : kVariables) os::SetEnv(v, "");
-    app::ResetConfigForTests();
+    settings::ResetConfigForTests();
     home = os::CurrentDir();
   }
   void TearDown() override {
     os::SetCurrentDir(home);
-    app::ResetConfigForTests();
+    settings::ResetConfigForTests();
   }
   std::string home;
 };
@@ -42,19 +42,19 @@ TEST_F(ConfigTest, ReadsEveryFileSectionAndKey) {
   os::SetEnv("KAPEXE", "/opt/kova/bin/");
   os::SetEnv("KAPTMP", tmp.path);
   app::ConfigSetup();
-  EXPECT_EQ(app::DataRoot, root.path);
-  EXPECT_EQ(app::ExeDir, "/opt/kova/bin/");
-  EXPECT_EQ(app::TmpDir, tmp.path);
-  EXPECT_EQ(app::TermDir, tmp.path + "term/");
-  EXPECT_EQ(app::MenuTitle, " MODEL 303 ");
-  EXPECT_EQ(app::HelpTopic, "RUVOZ303");
-  EXPECT_EQ(app::SysDate, "\x94\x98\x85\x8F");
-  EXPECT_EQ(app::OutputSetting, "PDF");
-  EXPECT_EQ(app::Idioma, "SPA");  // cut to three characters
-  EXPECT_EQ(app::EnvMode, "DOS");
+  EXPECT_EQ(settings::DataRoot, root.path);
+  EXPECT_EQ(settings::ExeDir, "/opt/kova/bin/");
+  EXPECT_EQ(settings::TmpDir, tmp.path);
+  EXPECT_EQ(settings::TermDir, tmp.path + "term/");
+  EXPECT_EQ(settings::MenuTitle, " MODEL 303 ");
+  EXPECT_EQ(settings::HelpTopic, "RUVOZ303");
+  EXPECT_EQ(settings::SysDate, "\x94\x98\x85\x8F");
+  EXPECT_EQ(settings::OutputSetting, "PDF");
+  EXPECT_EQ(settings::Idioma, "SPA");  // cut to three characters
+  EXPECT_EQ(settings::EnvMode, "DOS");
   for (int k = 0; k < 5; ++k) {
-    EXPECT_EQ(app::ColorPairs[0][k], 2 * k + 1) << k;
-    EXPECT_EQ(app::ColorPairs[1][k], 2 * k + 2) << k;
+    EXPECT_EQ(settings::ColorPairs[0][k], 2 * k + 1) << k;
+    EXPECT_EQ(settings::ColorPairs[1][k], 2 * k + 2) << k;
   }
 }
 
@@ -62,19 +62,19 @@ TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
   TempDir cwd;
   os::SetCurrentDir(cwd.path);
   app::ConfigSetup();
-  EXPECT_EQ(app::DataRoot, "");
-  EXPECT_EQ(app::TmpDir, "");
-  EXPECT_EQ(app::TermDir, "");
-  EXPECT_EQ(app::MenuTitle, "  ");
-  EXPECT_EQ(app::HelpTopic, "");
-  EXPECT_EQ(app::SysDate, std::string(4, '\x80'));  // no working date
-  EXPECT_EQ(app::Idioma, "   ");
-  EXPECT_EQ(app::EnvMode, "DOS");
+  EXPECT_EQ(settings::DataRoot, "");
+  EXPECT_EQ(settings::TmpDir, "");
+  EXPECT_EQ(settings::TermDir, "");
+  EXPECT_EQ(settings::MenuTitle, "  ");
+  EXPECT_EQ(settings::HelpTopic, "");
+  EXPECT_EQ(settings::SysDate, std::string(4, '\x80'));  // no working date
+  EXPECT_EQ(settings::Idioma, "   ");
+  EXPECT_EQ(settings::EnvMode, "DOS");
   // Default colour set: white on black, grey on black, then black on grey.
   const int fg[5] = {15, 7, 0, 0, 0}, bg[5] = {0, 0, 7, 7, 7};
   for (int k = 0; k < 5; ++k) {
-    EXPECT_EQ(app::ColorPairs[0][k], fg[k]);
-    EXPECT_EQ(app::ColorPairs[1][k], bg[k]);
+    EXPECT_EQ(settings::ColorPairs[0][k], fg[k]);
+    EXPECT_EQ(settings::ColorPairs[1][k], bg[k]);
   }
   // Nothing was created by reading.
   std::vector<os::DirEntry> entries;
@@ -88,8 +88,8 @@ TEST_F(ConfigTest, WithoutTmpOrTerminalDirTheFilesComeFromTheCurrentDirectory) {
   os::WriteFile(cwd.path + "Sessio.ini", "[Menu]\r\nTitol=Here\r\n");
   os::WriteFile(cwd.path + "KovaTerm.ini", "[Sistema]\r\nSortida=LPT1\r\n");
   app::ConfigSetup();
-  EXPECT_EQ(app::MenuTitle, " Here ");
-  EXPECT_EQ(app::OutputSetting, "LPT1");
+  EXPECT_EQ(settings::MenuTitle, " Here ");
+  EXPECT_EQ(settings::OutputSetting, "LPT1");
 }
 
 TEST_F(ConfigTest, TerminalDirFromTermAndTmpFallsBackToIt) {
@@ -99,9 +99,9 @@ TEST_F(ConfigTest, TerminalDirFromTermAndTmpFallsBackToIt) {
   os::SetEnv("TERM", termNoSlash);
   os::WriteFile(term.path + "KovaTerm.ini", "[Sistema]\r\nIdioma=GLG\r\n");
   app::ConfigSetup();
-  EXPECT_EQ(app::TermDir, term.path);
-  EXPECT_EQ(app::TmpDir, term.path);
-  EXPECT_EQ(app::Idioma, "GLG");
+  EXPECT_EQ(settings::TermDir, term.path);
+  EXPECT_EQ(settings::TmpDir, term.path);
+  EXPECT_EQ(settings::Idioma, "GLG");
 }
 
 TEST_F(ConfigTest, LanguageFromUserSettingsWhenTheTerminalGivesNone) {
@@ -111,7 +111,7 @@ TEST_F(ConfigTest, LanguageFromUserSettingsWhenTheTerminalGivesNone) {
   os::WriteFile(tmp.path + "KovaTerm.ini", "[Sistema]\r\nIdioma=  \r\n");
   os::WriteFile(root.path + "Kova.ini", "[Usuari]\r\nIdioma=OC\r\n");
   app::ConfigSetup();
-  EXPECT_EQ(app::Idioma, "OC ");
+  EXPECT_EQ(settings::Idioma, "OC ");
 }
 
 TEST_F(ConfigTest, ColourSetSelectionRules) {
@@ -120,32 +120,32 @@ TEST_F(ConfigTest, ColourSetSelectionRules) {
   // Empty selection: Col0 is looked up.
   os::WriteFile(tmp.path + "KovaTerm.ini", "[Pantalla]\r\nSeleccio=\r\nCol0=14010000000000000000\r\n");
   app::ConfigSetup();
-  EXPECT_EQ(app::ColorPairs[0][0], 14);
-  EXPECT_EQ(app::ColorPairs[1][0], 1);
+  EXPECT_EQ(settings::ColorPairs[0][0], 14);
+  EXPECT_EQ(settings::ColorPairs[1][0], 1);
   // A selection without its key: the default set.
   os::WriteFile(tmp.path + "KovaTerm.ini", "[Pantalla]\r\nSeleccio=3\r\nCol0=14010000000000000000\r\n");
   app::ConfigSetup();
-  EXPECT_EQ(app::ColorPairs[0][0], 15);
-  EXPECT_EQ(app::ColorPairs[1][2], 7);
+  EXPECT_EQ(settings::ColorPairs[0][0], 15);
+  EXPECT_EQ(settings::ColorPairs[1][2], 7);
 }
 
 TEST_F(ConfigTest, EnvironmentMode) {
   app::ConfigSetup();
-  EXPECT_EQ(app::EnvMode, "DOS");
+  EXPECT_EQ(settings::EnvMode, "DOS");
   os::SetEnv("SYSTEMROOT", "C:\\WINDOWS");
   app::ConfigSetup();
-  EXPECT_EQ(app::EnvMode, "WIN");
+  EXPECT_EQ(settings::EnvMode, "WIN");
   os::SetEnv("HTTP_ACCEPT", "text/html");
   app::ConfigSetup();
-  EXPECT_EQ(app::EnvMode, "CGI");
+  EXPECT_EQ(settings::EnvMode, "CGI");
 }
 
 TEST(ConfigRules, SeparatorIsAppendedOnlyWhenMissing) {
-  EXPECT_EQ(app::WithSeparator(""), "");
-  EXPECT_EQ(app::WithSeparator("D:"), "D:");
-  EXPECT_EQ(app::WithSeparator("C:\\TMP\\"), "C:\\TMP\\");
-  EXPECT_EQ(app::WithSeparator("/tmp/"), "/tmp/");
-  EXPECT_EQ(app::WithSeparator("/tmp"), "/tmp/");
+  EXPECT_EQ(settings::WithSeparator(""), "");
+  EXPECT_EQ(settings::WithSeparator("D:"), "D:");
+  EXPECT_EQ(settings::WithSeparator("C:\\TMP\\"), "C:\\TMP\\");
+  EXPECT_EQ(settings::WithSeparator("/tmp/"), "/tmp/");
+  EXPECT_EQ(settings::WithSeparator("/tmp"), "/tmp/");
 }
 
 TEST(ConfigRules, ColourSetTextIsReadSafely) {
@@ -161,13 +161,13 @@ TEST(ConfigRules, ColourSetTextIsReadSafely) {
 }
 
 TEST(ConfigRules, SettingsNumbersAndWidths) {
-  EXPECT_EQ(app::LeadingNumber(" 12 "), 12);
-  EXPECT_EQ(app::LeadingNumber("3x"), 3);
-  EXPECT_EQ(app::LeadingNumber("x3"), 0);
-  EXPECT_EQ(app::LeadingNumber(""), 0);
-  EXPECT_EQ(app::LeadingNumber(std::string(50, '9')) > 0, true);  // no overflow
-  EXPECT_EQ(app::FixedWidth("CA", 3), "CA ");
-  EXPECT_EQ(app::FixedWidth("CATALA", 3), "CAT");
+  EXPECT_EQ(settings::LeadingNumber(" 12 "), 12);
+  EXPECT_EQ(settings::LeadingNumber("3x"), 3);
+  EXPECT_EQ(settings::LeadingNumber("x3"), 0);
+  EXPECT_EQ(settings::LeadingNumber(""), 0);
+  EXPECT_EQ(settings::LeadingNumber(std::string(50, '9')) > 0, true);  // no overflow
+  EXPECT_EQ(settings::FixedWidth("CA", 3), "CA ");
+  EXPECT_EQ(settings::FixedWidth("CATALA", 3), "CAT");
   EXPECT_EQ(app::PackWorkingDate("20240315"), "\x94\x98\x83\x8F");
   EXPECT_EQ(app::PackWorkingDate(" 2024-03-15 "), "\x94\x98\x83\x8F");
   EXPECT_EQ(app::PackWorkingDate("garbage and more text"), std::string(4, '\x80'));

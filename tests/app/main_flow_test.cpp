@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/config.h"
+#include "settings/config.h"
+#include "app/config_setup.h"
 #include "app/main_flow.h"
 #include "platform/os/os.h"
 #include "tests/support/test_support.h"
@@ -27,12 +28,12 @@ struct MainFlowTest : ::testing::Test {
     now.day = 15;
     os::SetFixedNow(now);
     for (const char* v : {"KAPROOT", "KAPEXE", "KAPTMP", "TERM"}) os::SetEnv(v, "");
-    app::ResetConfigForTests();
+    settings::ResetConfigForTests();
   }
   void TearDown() override {
     os::SetCurrentDir(home);
     os::ClearFixedNow();
-    app::ResetConfigForTests();
+    settings::ResetConfigForTests();
   }
 };
 
@@ -77,7 +78,7 @@ TEST_F(MainFlowTest, RunsWithSettingsAndKeepsThePresenterData) {
   os::SetEnv("KAPTMP", tmp.path);
   EXPECT_EQ(app::MainFlow(), 0);
   EXPECT_EQ(os::CurrentDir(), root.path);
-  EXPECT_EQ(app::FormName, "RUVOZ303");
+  EXPECT_EQ(settings::FormName, "RUVOZ303");
   EXPECT_EQ(app::ProposedPeriod.digits, "310324");
   EXPECT_EQ(app::PresenterTown, "Girona  ");
   // The seven record files were opened with their record buffers.
@@ -118,7 +119,7 @@ TEST_F(MainFlowTest, RelativeDataRootStillLeadsToTheData) {
   os::SetCurrentDir(base.path);
   os::SetEnv("KAPROOT", "office/");
   EXPECT_EQ(app::MainFlow(), 0);
-  EXPECT_EQ(app::DataRoot, base.path + "office/");
+  EXPECT_EQ(settings::DataRoot, base.path + "office/");
   EXPECT_EQ(os::CurrentDir(), base.path + "office/");
   EXPECT_EQ(app::PresenterAccount, "1");
 }

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "format/numbers.h"
 #include "platform/os/os.h"
 #include "tests/support/test_support.h"
@@ -22,13 +22,13 @@ using format::FormatMask;
 class NumbersBase : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedRoot_ = app::DataRoot;
-    app::DataRoot = dir_.path;
+    savedRoot_ = settings::DataRoot;
+    settings::DataRoot = dir_.path;
     format::ResetNumbersForTests();
   }
   void TearDown() override {
     format::ResetNumbersForTests();
-    app::DataRoot = savedRoot_;
+    settings::DataRoot = savedRoot_;
   }
   testsupport::TempDir dir_;
   std::string savedRoot_;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "platform/recman/recman.h"
@@ -25,9 +25,9 @@ class BtrOpenTest : public ::testing::Test {
   void SetUp() override {
     console::Start(console::Backend::Headless);
     console::ResetForTests();
-    app::DataRoot = dir.path;
-    app::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
-    app::Idioma = "CAT";
+    settings::DataRoot = dir.path;
+    settings::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
+    settings::Idioma = "CAT";
     PrepareDataRoot(dir.path);
   }
   void TearDown() override {
@@ -122,18 +122,18 @@ TEST_F(BtrOpenTest, OpenAfterCreateReadsRecordsOfAnExistingFile) {
 }
 
 TEST_F(BtrOpenTest, TextsInEveryLanguage) {
-  app::Idioma = "SPA";
+  settings::Idioma = "SPA";
   EXPECT_EQ(records::OpenFailureText("DADES\\X", 12), "NO SE PUEDE ACCEDER AL FICHERO DADES\\X (12)");
   EXPECT_EQ(records::LockWaitText(), "FICHERO BLOQUEADO. ESPERE UN MOMENTO.");
-  app::Idioma = "GLG";
+  settings::Idioma = "GLG";
   EXPECT_EQ(records::OpenFailureText("X", 2), "NOM SE PODE ACEDER AO FICHEIRO X (2)");
   EXPECT_EQ(records::LockWaitText(), "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.");
   // Occitan in CP850 like every other text: O grave 0xE3, E grave 0xD4.
-  app::Idioma = "OCI";
+  settings::Idioma = "OCI";
   EXPECT_EQ(records::OpenFailureText("X", 2), testsupport::Cp850("NON SE PÒT ACCEDIR ATH FICHÈR X (2)"));
   EXPECT_EQ(records::OpenFailureText("X", 2).substr(8, 1), "\xE3");
   EXPECT_EQ(records::LockWaitText(), testsupport::Cp850("FICHÈR BLOQUEJAT. ESPERATZ UN MOMENT."));
-  app::Idioma = "ENG";
+  settings::Idioma = "ENG";
   EXPECT_EQ(records::OpenFailureText("X", 2), "NO ES POT ACCEDIR AL FITXER X (2)");
   EXPECT_EQ(records::LockWaitText(), "FITXER BLOQUEJAT. ESPEREU UN MOMENT.");
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <thread>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "records/btr.h"
@@ -25,9 +25,9 @@ class BtrReadTest : public ::testing::Test {
   void SetUp() override {
     console::Start(console::Backend::Headless);
     console::ResetForTests();
-    app::DataRoot = dir.path;
-    app::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
-    app::Idioma = "CAT";
+    settings::DataRoot = dir.path;
+    settings::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
+    settings::Idioma = "CAT";
     recordstest::PrepareDataRoot(dir.path);
   }
   void TearDown() override {

@@ -8,7 +8,7 @@
 
 #include <thread>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "records/btr.h"
@@ -73,7 +73,7 @@ TEST(OpenWait, OpenWaitsWhileAnotherProcessLoadsTheFile) {
   testsupport::TempDir dir;
   console::Start(console::Backend::Headless);
   console::ResetForTests();
-  app::DataRoot = dir.path;
+  settings::DataRoot = dir.path;
   recordstest::PrepareDataRoot(dir.path);
   const records::TableLayout& owners = *records::FindLayout("VPropiet");
   ASSERT_EQ(recordstest::InsertRecords(dir.path + "DADES/VPropiet.dat", records::CreateSpec(owners),

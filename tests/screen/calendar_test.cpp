@@ -11,7 +11,7 @@ class CalendarTest : public ScreenTest {
  protected:
   // Runs the calendar from the date over the scripted keys, then takes the date.
   std::string Pick(int y, int m, int d, const std::vector<int>& scans) {
-    app::SysDate = PackedDate(y, m, d);
+    settings::SysDate = PackedDate(y, m, d);
     for (int scan : scans) console::PushKey(0, scan, 0);
     console::PushText("F");
     return screen::Calendar();
@@ -44,7 +44,7 @@ TEST_F(CalendarTest, DayMovesCrossMonthsAndYears) {
 }
 
 TEST_F(CalendarTest, QuarterDrawing) {
-  app::Idioma = "CAT";
+  settings::Idioma = "CAT";
   screen::WindowPush(1, 59, 24, 80);
   screen::WindowFrame(1);
   screen::CalendarQuarter(2024, 5);  // May: April to June
@@ -67,12 +67,12 @@ TEST_F(CalendarTest, QuarterDrawing) {
   screen::CalendarQuarter(2024, 4);
   EXPECT_EQ(InnerRow(2), "       ABRIL        ");
 
-  app::Idioma = "SPA";
+  settings::Idioma = "SPA";
   screen::CalendarQuarter(2024, 2);  // February of a leap year
   EXPECT_EQ(InnerRow(1), " L  M  X  J  V  S  D");
   EXPECT_EQ(InnerRow(9), "      FEBRERO       ");
   EXPECT_EQ(InnerRow(14), "26 27 28 29         ");
-  app::Idioma = "OCI";
+  settings::Idioma = "OCI";
   screen::CalendarQuarter(2023, 2);
   EXPECT_EQ(InnerRow(1), "DL DT DC DJ DD DS DG");
   EXPECT_EQ(InnerRow(14), "27 28               ");
@@ -80,7 +80,7 @@ TEST_F(CalendarTest, QuarterDrawing) {
 }
 
 TEST_F(CalendarTest, MovesRedrawTheQuarterShownAndMarkTheDay) {
-  app::SysDate = PackedDate(2024, 3, 31);
+  settings::SysDate = PackedDate(2024, 3, 31);
   std::vector<std::string> headers;
   auto look = [&](int scan) {
     return [&headers, scan] {
@@ -111,7 +111,7 @@ TEST_F(CalendarTest, EscLeavesWithoutADateAndRestoresEverything) {
   screen::SetAttr("r");
   screen::SetKeys("a", "d");
   console::ShowCursor(true);
-  app::SysDate = PackedDate(2024, 5, 15);
+  settings::SysDate = PackedDate(2024, 5, 15);
   console::PushKey(0, kRight, 0);
   console::PushText("\x1b");
   EXPECT_EQ(screen::Calendar(), "");
@@ -125,7 +125,7 @@ TEST_F(CalendarTest, EscLeavesWithoutADateAndRestoresEverything) {
   EXPECT_FALSE(os::FileExists(StackFile()));
 
   // Alt+F and f take the date too.
-  app::SysDate = PackedDate(2024, 5, 15);
+  settings::SysDate = PackedDate(2024, 5, 15);
   console::PushKey(0, 0x21, console::kLeftAlt);
   EXPECT_EQ(screen::Calendar(), "15/5/2024 ");
   console::PushText("f");

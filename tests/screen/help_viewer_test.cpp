@@ -49,7 +49,7 @@ TEST_F(HelpViewerTest, ShortTopicIgnoresMovesAndRestoresTheScreen) {
 TEST_F(HelpViewerTest, TopicIsReadFromTheCurrentDirectory) {
   WriteTopic("HERE", 2);
   const std::string before = os::CurrentDir();
-  app::DataRoot = "/nonexistent/";
+  settings::DataRoot = "/nonexistent/";
   ASSERT_TRUE(os::SetCurrentDir(dir.path));
   console::PushKey(0, kDown, 0);  // the idle hook reads the page, then Esc
   OnIdle({[] {
@@ -143,7 +143,7 @@ TEST_F(HelpViewerTest, GraphicalTerminalHandsThePageToTheStartCommand) {
   ASSERT_TRUE(os::WriteFile(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + dir.path + "args.txt\"\n"));
   std::filesystem::permissions(script, std::filesystem::perms::owner_all);
   os::SetEnv("COMSPEC", script);
-  app::EnvMode = "WIN";
+  settings::EnvMode = "WIN";
   screen::HelpViewer("TOPIC");
   std::string args;
   ASSERT_TRUE(os::ReadFile(dir.path + "args.txt", args));

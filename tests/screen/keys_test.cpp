@@ -178,7 +178,7 @@ TEST_F(KeysTest, KeyMapAddTranslateDeleteAndNestedSaves) {
 }
 
 TEST_F(KeysTest, AltCOpensTheCalendarAndItsDateFollowsAsKeys) {
-  app::SysDate = PackedDate(2024, 5, 15);
+  settings::SysDate = PackedDate(2024, 5, 15);
   screen::SetKeys("a", "d");
   console::PushKey(0, 0x2E, console::kLeftAlt);  // Alt+C
   console::PushKey(0, 0x2E, console::kLeftAlt);  // Alt+C inside: no second calendar

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/catalogue.h"
-#include "app/config.h"
-#include "app/date_display.h"
+#include "settings/catalogue.h"
+#include "settings/config.h"
+#include "settings/date_display.h"
 #include "format/text.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
@@ -39,21 +39,21 @@ class ScreenTest : public ::testing::Test {
   void SetUp() override {
     console::Start(console::Backend::Headless);
     console::ResetForTests();
-    app::ResetConfigForTests();
-    app::ResetDateDisplayForTests();
-    app::ResetCatalogueForTests();
-    app::TmpDir = dir.path;
-    app::DataRoot = dir.path;
-    app::TermDir = dir.path;
-    app::Idioma = "CAT";
-    app::EnvMode = "DOS";
+    settings::ResetConfigForTests();
+    settings::ResetDateDisplayForTests();
+    settings::ResetCatalogueForTests();
+    settings::TmpDir = dir.path;
+    settings::DataRoot = dir.path;
+    settings::TermDir = dir.path;
+    settings::Idioma = "CAT";
+    settings::EnvMode = "DOS";
     const int fg[5] = {15, 7, 0, 1, 14};
     const int bg[5] = {1, 1, 7, 7, 4};
     for (int s = 0; s < 5; ++s) {
-      app::ColorPairs[0][s] = fg[s];
-      app::ColorPairs[1][s] = bg[s];
+      settings::ColorPairs[0][s] = fg[s];
+      settings::ColorPairs[1][s] = bg[s];
     }
-    app::SysDate = PackedDate(2024, 5, 15);
+    settings::SysDate = PackedDate(2024, 5, 15);
     format::FoldAccents(false);
     os::SetInsertToggle(false);
     // The clipboard of these tests is the file of the temporary folder.

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/os/os.h"
 
-namespace app {
+namespace settings {
 
 namespace {
 
@@ -195,4 +195,4 @@ void IniWrite(const std::string& file, const std::string& section, const std::st
   os::Unlock(lock);
 }
 
-}  // namespace app
+}  // namespace settings

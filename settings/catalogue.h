@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace app {
+namespace settings {
 
 // The translation of `text` into the current language (Idioma), or `text`
 // itself for Catalan, an unknown language or a text without a record.
@@ -11,4 +11,4 @@ std::string Translate(const std::string& text);
 // Forgets what was loaded (tests).
 void ResetCatalogueForTests();
 
-}  // namespace app
+}  // namespace settings

@@ -1,13 +1,12 @@
 // Dates for screen and print: ISO, numeric, with a short month name, or the
 // long form with words, in the user's part order and the operator's language.
-#include "app/date_display.h"
+#include "settings/date_display.h"
 
 #include <string>
 
-#include "app/config.h"
-#include "app/config_rules.h"
+#include "settings/config.h"
 
-namespace app {
+namespace settings {
 
 namespace {
 
@@ -134,4 +133,4 @@ std::string FormatDate(const std::string& packedDate, int mode, const std::strin
 
 void ResetDateDisplayForTests() { Settings() = DateSettings(); }
 
-}  // namespace app
+}  // namespace settings

@@ -6,16 +6,16 @@
 // Every lookup reads the file again, so it gives what a fresh scan would give
 // even when the file was rewritten within the clock's resolution; the parsed
 // records are kept and parsed again only when the content has changed.
-#include "app/catalogue.h"
+#include "settings/catalogue.h"
 
 #include <array>
 #include <string>
 #include <unordered_map>
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "platform/os/os.h"
 
-namespace app {
+namespace settings {
 
 namespace {
 
@@ -144,4 +144,4 @@ std::string Translate(const std::string& text) {
 
 void ResetCatalogueForTests() { State() = Catalogue(); }
 
-}  // namespace app
+}  // namespace settings

@@ -1,28 +1,17 @@
 // Configuration set-up: environment variables, session file, terminal
 // settings file and user settings file, read once at start.
-#include "app/config.h"
+#include "app/config_setup.h"
 
 #include <string>
 
-#include "app/config_rules.h"
 #include "format/dates.h"
 #include "format/numbers.h"
 #include "platform/os/os.h"
+#include "settings/config.h"
 
 namespace app {
 
-std::string DataRoot;
-std::string ExeDir;
-std::string TmpDir;
-std::string TermDir;
-std::string MenuTitle;
-std::string HelpTopic;
-int ColorPairs[2][5] = {};
-std::string SysDate;
-std::string OutputSetting;
-std::string Idioma;
-std::string EnvMode;
-std::string FormName;
+using namespace settings;
 
 namespace {
 
@@ -38,29 +27,6 @@ std::string StripBlanks(const std::string& s) {
 }
 
 }  // namespace
-
-std::string WithSeparator(const std::string& dir) {
-  if (dir.empty()) return dir;
-  char last = dir.back();
-  if (last == ':' || last == '\\' || last == '/') return dir;
-  return dir + "/";
-}
-
-long LeadingNumber(const std::string& text) {
-  std::string s = StripBlanks(text);
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-    negative = s[i] == '-';
-    ++i;
-  }
-  long value = 0;
-  for (; i < s.size() && IsDigit(s[i]); ++i) {
-    if (value > 100000000L) break;  // far beyond any meaningful setting
-    value = value * 10 + (s[i] - '0');
-  }
-  return negative ? -value : value;
-}
 
 void ParseColourSet(const std::string& text, int pairs[2][5]) {
   for (int slot = 0; slot < 5; ++slot) {
@@ -78,12 +44,6 @@ void ParseColourSet(const std::string& text, int pairs[2][5]) {
   }
 }
 
-std::string FixedWidth(const std::string& text, std::size_t width) {
-  std::string out = text.substr(0, width);
-  out.resize(width, ' ');
-  return out;
-}
-
 std::string PackWorkingDate(const std::string& text) {
   // Only the digits count, so "2024-05-15" reads like "20240515".
   std::string digits;
@@ -98,8 +58,6 @@ std::string EnvironmentMode() {
   if (!os::GetEnv("WINDIR").empty() || !os::GetEnv("SYSTEMROOT").empty()) return "WIN";
   return "DOS";
 }
-
-std::string UserSettingsFile() { return DataRoot + "Kova.ini"; }
 
 void ConfigSetup() {
   DataRoot = os::GetEnv("KAPROOT");
@@ -129,22 +87,6 @@ void ConfigSetup() {
   if (StripBlanks(Idioma).empty()) Idioma = FixedWidth(IniRead(UserSettingsFile(), "Usuari", "Idioma"), 3);
 
   EnvMode = EnvironmentMode();
-}
-
-void ResetConfigForTests() {
-  DataRoot.clear();
-  ExeDir.clear();
-  TmpDir.clear();
-  TermDir.clear();
-  MenuTitle.clear();
-  HelpTopic.clear();
-  for (auto& row : ColorPairs)
-    for (int& c : row) c = 0;
-  SysDate.clear();
-  OutputSetting.clear();
-  Idioma.clear();
-  EnvMode.clear();
-  FormName.clear();
 }
 
 }  // namespace app
