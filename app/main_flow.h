@@ -37,9 +37,6 @@ void CloseDataFiles();
 // Presenter town and bank account as the main routine holds them.
 extern std::string PresenterTown;
 extern std::string PresenterAccount;
-// Record buffers of the seven data files, registered at open.
-extern std::string OwnerRecord, FiscalRecord, OfficeRecord, GroupRecord, PeriodRecord,
-    LineRecord, TerritoryRecord;
 // The period proposed at start.
 extern PeriodEnd ProposedPeriod;
 

@@ -4,6 +4,7 @@
 
 #include "app/main_flow.h"
 #include "records/btr.h"
+#include "records/data_files.h"
 #include "settings/config.h"
 
 namespace app {
@@ -30,26 +31,7 @@ bool LoadProgramForm() {
 
 void PresetSelection(const PeriodEnd& period) { ProposedPeriod = period; }
 
-std::string OwnerRecord, FiscalRecord, OfficeRecord, GroupRecord, PeriodRecord, LineRecord,
-    TerritoryRecord;
-
-void OpenDataFiles() {
-  // One shared status: BtrOpen itself reports a file it cannot open and ends
-  // the program.
-  struct DataFile {
-    int number;
-    const char* name;
-    std::string* record;
-  };
-  const DataFile files[] = {
-      {6, "DADES\\VPropiet", &OwnerRecord},   {162, "DADES\\UFiscal", &FiscalRecord},
-      {163, "TAULES\\UHisenda", &OfficeRecord}, {7, "DADES\\VGrups", &GroupRecord},
-      {30, "DADES\\VCapPeri", &PeriodRecord},  {31, "DADES\\VLinPeri", &LineRecord},
-      {270, "TAULES\\UTerrito", &TerritoryRecord},
-  };
-  int status = 0;
-  for (const DataFile& f : files) records::BtrOpen(f.number, DataRoot + f.name, *f.record, status);
-}
+void OpenDataFiles() { records::OpenDataFiles(); }
 
 void ReadPresenterSettings() {
   PresenterTown = IniRead(UserSettingsFile(), "Presentador", "Poblacio");

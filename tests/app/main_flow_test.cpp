@@ -5,6 +5,7 @@
 #include "settings/config.h"
 #include "app/config_setup.h"
 #include "app/main_flow.h"
+#include "records/data_files.h"
 #include "platform/os/os.h"
 #include "tests/support/test_support.h"
 
@@ -82,9 +83,9 @@ TEST_F(MainFlowTest, RunsWithSettingsAndKeepsThePresenterData) {
   EXPECT_EQ(app::ProposedPeriod.digits, "310324");
   EXPECT_EQ(app::PresenterTown, "Girona  ");
   // The seven record files were opened with their record buffers.
-  EXPECT_EQ(app::OwnerRecord.size(), 826u);
-  EXPECT_EQ(app::PeriodRecord.size(), 107u);
-  EXPECT_EQ(app::TerritoryRecord.size(), 32u);
+  EXPECT_EQ(records::OwnerRecord.size(), 826u);
+  EXPECT_EQ(records::PeriodRecord.size(), 107u);
+  EXPECT_EQ(records::TerritoryRecord.size(), 32u);
   // Written back with trailing blanks removed; the rest of the file unchanged.
   std::string data;
   os::ReadFile(root.path + "Kova.ini", data);
