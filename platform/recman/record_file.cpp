@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/recman/engine.h"
+#include "platform/recman/failure.h"
 
 namespace recman {
 
@@ -89,14 +90,14 @@ int SqliteStatus(int rc) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
-    case SQLITE_DONE: return kStatusOk;
+    case SQLITE_DONE: return FailureStatus(Failure::kNone);
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return kStatusFileLocked;
-    case SQLITE_CONSTRAINT: return kStatusDuplicate;
-    case SQLITE_FULL: return kStatusDiskFull;
-    case SQLITE_READONLY: return kStatusReadOnly;
-    case SQLITE_NOTADB: return kStatusNotRecordFile;
-    default: return kStatusIoError;
+    case SQLITE_LOCKED: return FailureStatus(Failure::kBusy);
+    case SQLITE_CONSTRAINT: return FailureStatus(Failure::kDuplicate);
+    case SQLITE_FULL: return FailureStatus(Failure::kDiskFull);
+    case SQLITE_READONLY: return FailureStatus(Failure::kReadOnly);
+    case SQLITE_NOTADB: return FailureStatus(Failure::kNotRecordFile);
+    default: return FailureStatus(Failure::kOther);
   }
 }
 

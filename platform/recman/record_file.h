@@ -23,6 +23,8 @@ enum Query {
 
 enum PositionState { kNoPosition = 0, kOnRecord = 1, kAfterDelete = 2 };
 
+struct PgFile;  // a file opened on the server (pg_table.h)
+
 struct RecordFile {
   std::uint32_t slot = 0;
   std::uint32_t generation = 0;
@@ -33,6 +35,7 @@ struct RecordFile {
   bool readOnly = false;
   bool exclusive = false;
   bool inTransaction = false;
+  PgFile* server = nullptr;  // set for a file on the server: no SQLite part
 
   std::vector<std::array<sqlite3_stmt*, kQueryCount_>> queries;
   sqlite3_stmt* insert = nullptr;
