@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,7 @@ namespace recmantest {
 // without it).
 enum class Engine { kFiles, kServer };
 
-inline std::string TestServer() {
-  const char* conn = std::getenv("KOVA_TEST_PG");
-  return conn != nullptr ? conn : "";
-}
+using testsupport::TestServer;
 
 inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
   return info.param == Engine::kFiles ? "Files" : "Server";
@@ -149,23 +147,27 @@ inline std::string Record(int length, const std::string& text, int at = 0) {
   return r;
 }
 
-// A fixture on one engine with a fresh folder; on the server the tables are
-// named after the folder's paths (no data root), so cases never share one.
+// A fixture on one engine with a fresh folder; on the server in a schema of
+// its own, with the tables named after the folder's paths (no data root).
 class EngineTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
     if (OnServer()) {
       if (TestServer().empty()) GTEST_SKIP() << "no server: KOVA_TEST_PG is not set";
+      schema = std::make_unique<testsupport::ServerSchema>();
+      ASSERT_TRUE(schema->ok) << "cannot make a schema on the test server";
       recman::UseServer(TestServer(), "");
     }
   }
   void TearDown() override {
     Reset();
     recman::UseServer("", "");
+    schema.reset();
   }
   bool OnServer() const { return GetParam() == Engine::kServer; }
   std::string Path(const std::string& name) { return dir.path + name; }
   testsupport::TempDir dir;
+  std::unique_ptr<testsupport::ServerSchema> schema;
 };
 
 #define KOVA_ON_BOTH_ENGINES(Suite)                                                                   \

@@ -27,7 +27,7 @@ int InsertRecords(const std::string& path, const std::string& spec,
   std::uint32_t length = static_cast<std::uint32_t>(spec.size());
   if (!os::FileExists(path)) {
     int status = recman::BTRCALL(14, pos, buffer.data(), &length, key, 255, -1);
-    if (status != 0) return status;
+    if (status != 0 && status != 59) return status;  // 59: already on the server
   }
   char owner[5] = {};
   length = 0;

@@ -310,13 +310,14 @@ int CmdDemo(const std::vector<std::string>& args) {
     return 2;
   }
   const std::string dir = DirArg(dirArg);
+  UseDataStore(dir);
 
   // Every file must exist and be empty: the demo never mixes with real data.
   std::vector<RecordFile> files(records::Layouts().size());
   bool ok = true;
   for (std::size_t i = 0; i < files.size() && ok; ++i) {
     const records::TableLayout& table = records::Layouts()[i];
-    if (!os::FileExists(TablePath(dir, table))) {
+    if (!TableExists(dir, table)) {
       Error("no record file " + TablePath(dir, table) + " (run kap init first)");
       ok = false;
       break;
@@ -326,7 +327,7 @@ int CmdDemo(const std::vector<std::string>& args) {
     std::vector<std::string> existing;
     if (status == 0) status = ReadAll(files[i], existing);
     if (status != 0) {
-      Error("cannot use " + files[i].path + " (status " + std::to_string(status) + ")");
+      Error("cannot use " + files[i].path + StatusText(status));
       ok = false;
     } else if (!existing.empty()) {
       Error(files[i].path + " already holds records; the demo needs an empty data tree");

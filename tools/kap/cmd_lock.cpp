@@ -39,7 +39,8 @@ int CmdLock(const std::vector<std::string>& args) {
       return 1;
     }
   }
-  if (!os::FileExists(TablePath(dir, *table))) {
+  UseDataStore(dir);
+  if (!TableExists(dir, *table)) {
     Error("no record file " + TablePath(dir, *table));
     return 1;
   }
@@ -47,7 +48,7 @@ int CmdLock(const std::vector<std::string>& args) {
   int status = OpenTable(dir, *table, file);
   if (status == 0) status = GetEqual(file, RecordKey(*table, 0, record), true, record);
   if (status != 0) {
-    Error("cannot lock the record (status " + std::to_string(status) + ")");
+    Error("cannot lock the record" + StatusText(status));
     CloseTable(file);
     return 1;
   }

@@ -18,11 +18,12 @@ namespace {
 
 void Usage() {
   std::cerr << "usage:\n"
-               "  kap init DIR\n"
+               "  kap init DIR [--server CONNECTION]\n"
                "  kap load DIR TABLE FILE.csv [--replace]\n"
                "  kap dump DIR TABLE\n"
                "  kap demo DIR [--owners N] [--today YYYYMMDD]\n"
                "  kap lock DIR TABLE KEY0VALUE\n"
+               "  kap copy FROM TO [--replace]   (each a data folder or a server's connection string)\n"
                "  kap run303 DIR --mode S|R --date YYYYMMDD [options]\n";
 }
 
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   if (command == "dump") return kap::CmdDump(args);
   if (command == "demo") return kap::CmdDemo(args);
   if (command == "lock") return kap::CmdLock(args);
+  if (command == "copy") return kap::CmdCopy(args);
   if (command == "run303") {
     kap::Error("run303: not available yet");
     return 2;
