@@ -21,12 +21,7 @@ class BtrServerTest : public ::testing::Test {
   testsupport::TempDir dir;
   std::string owner;
   void SetUp() override {
-    console::Start(console::Backend::Headless);
-    console::ResetForTests();
-    settings::DataRoot = dir.path;
-    settings::TmpDir = dir.path;
-    settings::Idioma = "CAT";
-    recordstest::PrepareDataRoot(dir.path);
+    recordstest::StartRecordsTest(dir.path);
   }
   void TearDown() override {
     int status = 0;

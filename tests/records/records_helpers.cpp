@@ -5,9 +5,11 @@
 
 #include <cstring>
 
+#include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "platform/recman/recman.h"
 #include "records/layouts.h"
+#include "settings/config.h"
 
 namespace recordstest {
 
@@ -15,6 +17,15 @@ void PrepareDataRoot(const std::string& dir) {
   os::MakeDirs(dir + "DADES");
   os::MakeDirs(dir + "TAULES");
   records::WriteTemplates(dir + "ddf/");
+}
+
+void StartRecordsTest(const std::string& dir) {
+  console::Start(console::Backend::Headless);
+  console::ResetForTests();
+  settings::DataRoot = dir;
+  settings::TmpDir = dir;
+  settings::Idioma = "CAT";
+  PrepareDataRoot(dir);
 }
 
 int InsertRecords(const std::string& path, const std::string& spec,

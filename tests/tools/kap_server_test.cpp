@@ -11,20 +11,12 @@
 #include "settings/config.h"
 #include "tests/records/records_helpers.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/kap_run.h"
 
 namespace {
 
-struct KapRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using kaptest::KapRun;
+using kaptest::Quote;
 
 class KapServerTest : public ::testing::Test {
  protected:
@@ -40,16 +32,7 @@ class KapServerTest : public ::testing::Test {
   }
   void TearDown() override { schema.reset(); }
 
-  KapRun Kap(const std::vector<std::string>& args, const std::string& before = "") {
-    std::string line = before + Quote(testsupport::BinDir() + "kap");
-    for (const std::string& a : args) line += " " + Quote(a);
-    line += " >" + Quote(work.path + "out.txt") + " 2>" + Quote(work.path + "err.txt");
-    KapRun r;
-    r.code = os::RunShell(line);
-    os::ReadFile(work.path + "out.txt", r.out);
-    os::ReadFile(work.path + "err.txt", r.err);
-    return r;
-  }
+  KapRun Kap(const std::vector<std::string>& args) { return kaptest::RunKap(work.path, args); }
   // Every file of the tree as CSV.
   std::string DumpAll(const std::string& dir) {
     std::string all;

@@ -18,23 +18,12 @@
 #include "records/layouts.h"
 #include "tests/records/records_helpers.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/kap_run.h"
 
 namespace {
 
-struct KapRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
+using kaptest::KapRun;
+using kaptest::Quote;
 
 bool NifOk(const std::string& id) {
   static const std::string letters = "TRWAGMYFPDXBNJZSQVHLCKE";
@@ -70,16 +59,7 @@ class KapTest : public ::testing::Test {
     ASSERT_EQ(Kap({"init", tree}).code, 0);
   }
 
-  KapRun Kap(const std::vector<std::string>& args) {
-    std::string line = Quote(testsupport::BinDir() + "kap");
-    for (const std::string& a : args) line += " " + Quote(a);
-    line += " >" + Quote(work.path + "out.txt") + " 2>" + Quote(work.path + "err.txt");
-    KapRun r;
-    r.code = os::RunShell(line);
-    os::ReadFile(work.path + "out.txt", r.out);
-    os::ReadFile(work.path + "err.txt", r.err);
-    return r;
-  }
+  KapRun Kap(const std::vector<std::string>& args) { return kaptest::RunKap(work.path, args); }
   std::string Dump(const std::string& dir, const std::string& table) {
     KapRun r = Kap({"dump", dir, table});
     EXPECT_EQ(r.code, 0) << r.err;
