@@ -22,9 +22,7 @@ class BtrOpenTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
   std::string record;
-  void SetUp() override {
-    recordstest::StartRecordsTest(dir.path);
-  }
+  void SetUp() override { recordstest::StartRecordsTest(dir.path); }
   void TearDown() override {
     int status = 0;
     records::BtrCloseAll(status);

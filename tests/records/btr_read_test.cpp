@@ -22,9 +22,7 @@ class BtrReadTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
   std::string owner;  // record buffer of file 6
-  void SetUp() override {
-    recordstest::StartRecordsTest(dir.path);
-  }
+  void SetUp() override { recordstest::StartRecordsTest(dir.path); }
   void TearDown() override {
     int status = 0;
     records::BtrCloseAll(status);

@@ -18,11 +18,7 @@ namespace {
 
 class BtrServerTest : public ::testing::Test {
  protected:
-  testsupport::TempDir dir;
-  std::string owner;
-  void SetUp() override {
-    recordstest::StartRecordsTest(dir.path);
-  }
+  void SetUp() override { recordstest::StartRecordsTest(dir.path); }
   void TearDown() override {
     int status = 0;
     records::BtrCloseAll(status);
@@ -31,6 +27,8 @@ class BtrServerTest : public ::testing::Test {
   void Setting(const std::string& server) {
     ASSERT_TRUE(os::WriteFile(dir.path + "Kova.ini", "[Titular]\r\nNom=X\r\n[Dades]\r\nServidor=" + server + "\r\n"));
   }
+  testsupport::TempDir dir;
+  std::string owner;  // record buffer of file 6
 };
 
 void ReportShown() {
