@@ -28,8 +28,7 @@ std::vector<PGconn*> g_abandoned;             // the parent's, after fork()
 constexpr const char* kSessionSetup =
     "SET client_min_messages = warning; SET lock_timeout = '10s';"
     " SET default_transaction_isolation = 'read committed'; SET plan_cache_mode = force_generic_plan;"
-    " SET tcp_keepalives_idle = 60; SET tcp_keepalives_interval = 10; SET tcp_keepalives_count = 6;"
-    " LISTEN recman";
+    " SET tcp_keepalives_idle = 60; SET tcp_keepalives_interval = 10; SET tcp_keepalives_count = 6";
 
 void IgnoreNotice(void*, const char*) {}
 
@@ -179,7 +178,9 @@ bool MainLink(PgLink*& link) {
   link = &g_main;
   if (Usable(g_main) && g_main.connection == g_connection) return true;
   Disconnect(g_main);
-  return Connect(g_main);
+  // Change announcements come to the main link only.
+  std::int16_t status = 0;
+  return Connect(g_main) && RunText(g_main, "LISTEN recman", status);
 }
 
 bool TransactionLink(PgLink*& link) {

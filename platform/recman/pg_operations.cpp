@@ -18,6 +18,7 @@ constexpr std::size_t kFirstBatch = 8;
 constexpr std::size_t kMaxBatch = 512;
 
 std::vector<RecordFile*> g_inTransaction;  // files in the server transaction
+std::uint64_t g_lockLink = 0;              // the main link this process's locks are on
 
 PgFile& Of(RecordFile& rf) { return *rf.server; }
 PgTable& TableOf(RecordFile& rf) { return *rf.server->table; }
@@ -55,6 +56,21 @@ PgLink* FileLink(RecordFile& rf, std::int16_t& status) {
 }
 
 bool IsMain(const PgLink* link) { return link == &CurrentMainLink(); }
+
+// The main link for a new file or lock. Locks held on a connection that was
+// lost went with it: when a new one is made, this process holds none.
+bool Connected(PgLink*& link) {
+  if (!MainLink(link)) return false;
+  if (link->generation != g_lockLink) {
+    g_lockLink = link->generation;
+    for (auto& entry : Tables()) {
+      entry.second->exclusive = 0;
+      entry.second->lockedByCall = false;
+      entry.second->recordLocks.clear();
+    }
+  }
+  return true;
+}
 
 // A failure inside the server transaction ends it on the server: remember
 // why, for the operations that follow and for End.
@@ -107,7 +123,7 @@ void ReleaseRecordLock(RecordFile& rf) {
 bool TakeFileLock(PgTable& t) {
   if (t.exclusive == 0) {
     PgLink* main = nullptr;
-    if (!MainLink(main)) return false;
+    if (!Connected(main)) return false;
     PgParams p;
     p.Int4(t.lockKey);
     std::int16_t status = 0;
@@ -337,7 +353,7 @@ int OpenServerFile(const std::string& path, int mode, RecordFile& rf) {
   const std::string name = TableName(path);
   if (name.empty()) return kStatusBadFileName;
   PgLink* link = nullptr;
-  if (!MainLink(link)) return kStatusIoError;
+  if (!Connected(link)) return kStatusIoError;
   PgTable* t = FindTable(name);
   PgParams p;
   p.Bool(t->exclusive > 0);
@@ -384,7 +400,7 @@ void CloseServerFile(RecordFile& rf) {
   PgTable* t = rf.server->table;
   if (rf.inTransaction) RollBack();
   ReleaseRecordLock(rf);
-  if (rf.exclusive) DropFileLock(*t);
+  if (rf.exclusive && rf.server->link == CurrentMainLink().generation) DropFileLock(*t);
   rf.exclusive = false;
   --t->files;
   delete rf.server;
@@ -396,7 +412,7 @@ int CreateServerFile(const std::string& path, const FileDef& def, bool replace) 
   const std::string name = TableName(path);
   if (name.empty()) return kStatusBadFileName;
   PgLink* link = nullptr;
-  if (!MainLink(link)) return kStatusIoError;
+  if (!Connected(link)) return kStatusIoError;
   PgTable* t = FindTable(name);
   const std::string quoted = t->quoted;
   const std::string spec = BuildFileSpec(def, 0, {});
