@@ -73,6 +73,7 @@ int CmdLoad(const std::vector<std::string>& args);
 int CmdDump(const std::vector<std::string>& args);
 int CmdDemo(const std::vector<std::string>& args);
 int CmdLock(const std::vector<std::string>& args);
+int CmdShow303(const std::vector<std::string>& args);
 
 // Directory argument with a trailing "/".
 std::string DirArg(const std::string& dir);

@@ -23,6 +23,7 @@ void Usage() {
                "  kap dump DIR TABLE\n"
                "  kap demo DIR [--owners N] [--today YYYYMMDD]\n"
                "  kap lock DIR TABLE KEY0VALUE\n"
+               "  kap show303 FILE\n"
                "  kap run303 DIR --mode S|R --date YYYYMMDD [options]\n";
 }
 
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   if (command == "dump") return kap::CmdDump(args);
   if (command == "demo") return kap::CmdDemo(args);
   if (command == "lock") return kap::CmdLock(args);
+  if (command == "show303") return kap::CmdShow303(args);
   if (command == "run303") {
     kap::Error("run303: not available yet");
     return 2;

@@ -1,0 +1,271 @@
+// Benchmark of the return's filing run ("S" mode) on the demo office:
+//  1. the first run into empty agency directories,
+//  2. the same run again (the rerun: every earlier file and request replaced),
+//  3. a floor: the same record reads straight through SQLite prepared
+//     statements and the same files (number and sizes) written plainly,
+//     with nothing else.
+// Prints wall times, the ratios the goals are stated in, and the peak
+// resident memory of the run.
+//
+// Usage: bench_return [DIR] [--owners N]   (DIR is made with kap init + demo
+// the first time; default /tmp/bench303)
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "format/iban.h"
+#include "format/numbers.h"
+#include "forms/selection.h"
+#include "platform/os/os.h"
+#include "records/btr.h"
+#include "records/data_files.h"
+#include "settings/config.h"
+#include "vat303/driver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+const char* const kAgencyDirs[] = {"ATC", "AEAT", "DFA", "DFG", "DFB", "DFN", "ATIC", "ATA", "ATF"};
+
+struct Output {
+  std::size_t size = 0;
+  std::uint64_t hash = 0;  // FNV-1a of the content
+  bool operator==(const Output& o) const { return size == o.size && hash == o.hash; }
+};
+
+Output Describe(const std::string& path) {
+  std::string bytes;
+  os::ReadFile(path, bytes);
+  Output o;
+  o.size = bytes.size();
+  o.hash = 1469598103934665603ull;
+  for (unsigned char c : bytes) o.hash = (o.hash ^ c) * 1099511628211ull;
+  return o;
+}
+
+// Every file under the agency directories and the map: relative path -> size and hash.
+void Outputs(const std::string& dir, std::map<std::string, Output>& out) {
+  out.clear();
+  for (const char* agency : kAgencyDirs) {
+    std::vector<os::DirEntry> quarters;
+    if (!os::ListDir(dir + agency, quarters)) continue;
+    for (const os::DirEntry& q : quarters) {
+      std::vector<os::DirEntry> files;
+      const std::string sub = std::string(agency) + "/" + q.name + "/";
+      os::ListDir(dir + sub, files);
+      for (const os::DirEntry& f : files) {
+        if (f.isDir || (f.name.size() > 4 && f.name.compare(f.name.size() - 4, 4, ".lck") == 0)) continue;
+        out[sub + f.name] = Describe(dir + sub + f.name);
+      }
+    }
+  }
+  out["DADES/V303.MAP"] = Describe(dir + "DADES/V303.MAP");
+}
+
+// Resident kilobytes of the heap mapping now (what the allocator holds).
+long HeapKb() {
+  std::string smaps;
+  os::ReadFile("/proc/self/smaps", smaps);
+  const std::size_t at = smaps.find("[heap]");
+  if (at == std::string::npos) return 0;
+  const std::size_t rss = smaps.find("Rss:", at);
+  return rss == std::string::npos ? 0 : std::atol(smaps.c_str() + rss + 4);
+}
+
+long PeakKb() {
+  rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  return ru.ru_maxrss;
+}
+
+// ---- the floor ---------------------------------------------------------------------
+struct Table {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* equal = nullptr;
+  sqlite3_stmt* greaterOrEqual = nullptr;
+  sqlite3_stmt* next = nullptr;
+};
+
+bool OpenTable(const std::string& path, Table& t) {
+  if (sqlite3_open_v2(path.c_str(), &t.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return false;
+  const char* head = "SELECT id, data, k0 FROM records ";
+  auto prep = [&](const std::string& tail, sqlite3_stmt** st) {
+    return sqlite3_prepare_v3(t.db, (head + tail).c_str(), -1, SQLITE_PREPARE_PERSISTENT, st, nullptr) == SQLITE_OK;
+  };
+  return prep("WHERE k0 = ?1 ORDER BY k0, id LIMIT 1", &t.equal) &&
+         prep("WHERE k0 >= ?1 ORDER BY k0, id LIMIT 1", &t.greaterOrEqual) &&
+         prep("WHERE k0 > ?1 ORDER BY k0, id LIMIT 1", &t.next);
+}
+
+void CloseTable(Table& t) {
+  sqlite3_finalize(t.equal);
+  sqlite3_finalize(t.greaterOrEqual);
+  sqlite3_finalize(t.next);
+  sqlite3_close(t.db);
+}
+
+// One keyed read: the record and its key, false when there is none.
+bool Read(sqlite3_stmt* st, const std::string& key, std::string& record, std::string& k0) {
+  sqlite3_bind_blob(st, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+  const bool row = sqlite3_step(st) == SQLITE_ROW;
+  if (row) {
+    record.assign(static_cast<const char*>(sqlite3_column_blob(st, 1)), static_cast<std::size_t>(sqlite3_column_bytes(st, 1)));
+    k0.assign(static_cast<const char*>(sqlite3_column_blob(st, 2)), static_cast<std::size_t>(sqlite3_column_bytes(st, 2)));
+  }
+  sqlite3_reset(st);
+  return row;
+}
+
+// The reads of a filing run (territories, owners, fiscal records, groups,
+// period records of the quarter) and the same files written plainly.
+double Floor(const std::string& dir, const std::string& selDate, const std::map<std::string, Output>& files,
+             long& reads) {
+  const auto start = Clock::now();
+  Table territories, owners, fiscal, groups, periods;
+  if (!OpenTable(dir + "TAULES/UTerrito.dat", territories) || !OpenTable(dir + "DADES/VPropiet.dat", owners) ||
+      !OpenTable(dir + "DADES/UFiscal.dat", fiscal) || !OpenTable(dir + "DADES/VGrups.dat", groups) ||
+      !OpenTable(dir + "DADES/VCapPeri.dat", periods)) {
+    std::fprintf(stderr, "floor: cannot open the record files\n");
+    return -1;
+  }
+  reads = 0;
+  std::string territory, tk, owner, ok, rec, rk, group, gk;
+  const std::string from = std::string("\x80\x81", 2), to = std::string("\xE3\xE3", 2);
+  bool more = Read(territories.greaterOrEqual, "", territory, tk);
+  while (more) {
+    ++reads;
+    bool haveOwner = Read(owners.greaterOrEqual, from, owner, ok);
+    while (haveOwner && ok.compare(to) <= 0) {
+      ++reads;
+      Read(fiscal.equal, owner.substr(809, 17), rec, rk);
+      ++reads;
+      std::string key = owner.substr(0, 2) + std::string(2, '\0');
+      bool haveGroup = Read(groups.greaterOrEqual, key, group, gk);
+      ++reads;
+      while (haveGroup && group.compare(0, 2, owner, 0, 2) == 0) {
+        Read(periods.equal, group.substr(0, 4) + selDate, rec, rk);
+        ++reads;
+        haveGroup = Read(groups.next, gk, group, gk);
+        ++reads;
+      }
+      haveOwner = Read(owners.next, ok, owner, ok);
+    }
+    more = Read(territories.next, tk, territory, tk);
+  }
+  for (Table* t : {&territories, &owners, &fiscal, &groups, &periods}) CloseTable(*t);
+  std::string made;
+  for (const auto& [name, output] : files) {
+    const std::string path = dir + "floor/" + name;
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    if (folder != made) os::MakeDirs(folder);
+    made = folder;
+    const std::string bytes(output.size, ' ');
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f) {
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+  }
+  return Seconds(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir = "/tmp/bench303/";
+  std::string owners = "9999";
+  std::string only;  // "first": the first run alone (for tracing)
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--owners" && i + 1 < argc) owners = argv[++i];
+    else if (a == "--only" && i + 1 < argc) only = argv[++i];
+    else dir = a.back() == '/' ? a : a + "/";
+  }
+  const std::string kap = os::ExecutableDir() + "kap";
+  if (!os::FileExists(dir + "DADES/VPropiet.dat")) {
+    std::printf("making the demo office (%s owners) in %s\n", owners.c_str(), dir.c_str());
+    if (os::RunProgram(kap, {"init", dir}) != 0 ||
+        os::RunProgram(kap, {"demo", dir, "--owners", owners, "--today", "20240715"}) != 0) {
+      std::fprintf(stderr, "kap init/demo failed\n");
+      return 1;
+    }
+  }
+  if (only == "floor") {
+    // The floor alone, on the outputs of an earlier run (for tracing).
+    std::map<std::string, Output> files;
+    Outputs(dir, files);
+    os::RunShell("rm -rf '" + dir + "floor'");
+    long reads = 0;
+    const double floor = Floor(dir, std::string("\x94\x98\x86\x9E", 4), files, reads);
+    std::printf("floor %8.3f s, %ld reads, %zu files\n", floor, reads, files.size());
+    return 0;
+  }
+  for (const char* agency : kAgencyDirs) os::RunShell("rm -rf '" + dir + agency + "' '" + dir + "floor'");
+  os::DeleteFile(dir + "DADES/V303.MAP");
+  os::MakeDirs(dir + "tmp/");
+  os::MakeDirs(dir + "exe/");
+  os::WriteFile(dir + "exe/ZEDIRIDI", "#!/bin/sh\nexit 0\n");
+  os::RunShell("chmod +x '" + dir + "exe/ZEDIRIDI'");
+
+  settings::DataRoot = dir;
+  settings::TmpDir = dir + "tmp/";
+  settings::ExeDir = dir + "exe/";
+  settings::Idioma = "CAT";
+  format::SetCurrency("a,E");
+  forms::SelMode = "S";
+  forms::SelDate = std::string("\x94\x98\x86\x9E", 4);  // 30 June 2024
+  forms::SelFrom = std::string("\x80\x81", 2);
+  forms::SelTo = std::string("\xE3\xE3", 2);
+  forms::SelPayment = "N";
+  forms::SelAnnual = false;
+  forms::PresTown = "GIRONA";
+  forms::PresAccount = "ES0021000418450200051332";
+  format::CheckIban(forms::PresAccount);
+  records::OpenDataFiles();
+  const long openPeak = PeakKb();
+
+  auto start = Clock::now();
+  int code = vat303::RunReturn(vat303::RunPresentation::Batch);
+  const double first = Seconds(start);
+  std::map<std::string, Output> afterFirst, afterRerun;
+  if (only == "first") {
+    std::printf("first S run   %8.3f s, peak resident memory %.1f MB (%.1f MB with the files just open)\n", first,
+                PeakKb() / 1024.0, openPeak / 1024.0);
+    return code;
+  }
+  Outputs(dir, afterFirst);
+
+  start = Clock::now();
+  code |= vat303::RunReturn(vat303::RunPresentation::Batch);
+  const double rerun = Seconds(start);
+  const long peak = PeakKb();
+  const long heap = HeapKb();
+  Outputs(dir, afterRerun);
+  int status = 0;
+  records::BtrCloseAll(status);
+
+  long reads = 0;
+  const double floor = Floor(dir, forms::SelDate, afterFirst, reads);
+  std::size_t bytes = 0;
+  for (const auto& f : afterFirst) bytes += f.second.size;
+
+  std::printf("files written: %zu (%zu bytes), record reads: %ld, runs %s\n", afterFirst.size(), bytes, reads,
+              code == 0 ? "finished" : "FAILED");
+  std::printf("rerun output identical to the first run's: %s\n", afterFirst == afterRerun ? "yes" : "NO");
+  std::printf("first S run   %8.3f s   (%.2f x floor)\n", first, first / floor);
+  std::printf("rerun         %8.3f s   (%.2f x first run)\n", rerun, rerun / first);
+  std::printf("floor         %8.3f s\n", floor);
+  std::printf("peak resident memory: %.1f MB (heap after the runs %.1f MB, with the files just open %.1f MB)\n",
+              peak / 1024.0, heap / 1024.0, openPeak / 1024.0);
+  return code;
+}
