@@ -124,7 +124,8 @@ FilingReading ReadFilingText(const std::string& bytes) {
   const std::size_t full = static_cast<std::size_t>(FilingLength(true));
   const std::size_t plain = static_cast<std::size_t>(FilingLength(false));
   out.annualPages = bytes.size() == full ||
-                    (bytes.size() != plain && bytes.compare(static_cast<std::size_t>(annualAt), 11, "<T30304000>") == 0);
+                    (bytes.size() != plain && bytes.size() >= static_cast<std::size_t>(annualAt) + 11 &&
+                     bytes.compare(static_cast<std::size_t>(annualAt), 11, "<T30304000>") == 0);
   const std::size_t expected = out.annualPages ? full : plain;
   if (bytes.size() != expected)
     out.faults.push_back({static_cast<int>(std::min(bytes.size(), expected)) + 1,
