@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "format/text.h"
 #include "platform/console/console.h"
 #include "platform/console/cp850_unicode.h"
 #include "screen/keys.h"
@@ -76,18 +77,20 @@ void ShowRunMessages(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) ShowRunMessage(line);
     return;
   }
-  // Each message starts a line of the box: padded to the box's width.
+  // Each message starts a line of the box: wrapped a column short of the
+  // box's width and each line ended with a blank, so the box's own wrap
+  // keeps the lines as they are.
   std::string text;
   int used = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const int need = static_cast<int>((lines[i].size() + kBoxWidth - 1) / kBoxWidth);
+    std::string wrapped = lines[i];
+    format::WrapText(wrapped, 0, kBoxWidth - 1, "i");
+    const int need = static_cast<int>(wrapped.size() / (kBoxWidth - 1));
     if (used + need > kBoxLines - 1 && i + 1 < lines.size()) {
       text += "... (" + std::to_string(lines.size() - i) + ")";
       break;
     }
-    std::string line = lines[i];
-    line.resize(static_cast<std::size_t>(need) * kBoxWidth, ' ');
-    text += line;
+    for (int k = 0; k < need; ++k) text += wrapped.substr(static_cast<std::size_t>(k) * (kBoxWidth - 1), kBoxWidth - 1) + " ";
     used += need;
   }
   ShowRunMessage(text);

@@ -107,5 +107,23 @@ TEST_F(CrashTest, AKilledRunLeavesWholeFilesAndTheNextRunGivesTheCleanResult) {
   }
 }
 
+TEST_F(CrashTest, TwoTerminalsFilingTheSameQuarterAtOnceLeaveOneRunsResult) {
+  ASSERT_EQ(Kap({"demo", tree, "--owners", "150", "--today", "20240715"}), 0) << lastKapErrors;
+  os::MakeDirs(tree + "tmp/");
+  os::MakeDirs(tree + "exe/");
+  os::WriteFile(tree + "exe/ZEDIRIDI", "#!/bin/sh\nexit 0\n");
+  os::RunShell("chmod +x '" + tree + "exe/ZEDIRIDI'");
+  ASSERT_EQ(Wait(Start()), 0);
+  const std::map<std::string, std::string> clean = Outputs();
+
+  // Each pass holds its agency directory: the two runs take turns there,
+  // and the second replaces what the first wrote with the same.
+  const pid_t first = Start();
+  const pid_t second = Start();
+  EXPECT_EQ(Wait(first), 0);
+  EXPECT_EQ(Wait(second), 0);
+  EXPECT_EQ(Outputs(), clean);
+}
+
 }  // namespace
 }  // namespace returntest
