@@ -81,47 +81,72 @@ bool IsType(const std::string& bytes, std::size_t at, const char* type) {
   return bytes.compare(at + kTypeAt, 2, type) == 0;
 }
 
+// The file held under its lock. Only what a change touches is in memory:
+// the file on disk up to its first trailer is kept there (`keep` bytes) and
+// copied when the file is written; `tail` holds the rest of the new file,
+// from the first trailer on, with the requests added since the last write
+// before it. Removals are applied while the file is copied.
 struct Image {
   std::string path;
   os::Lock lock;
   bool open = false;
   std::size_t record = 258;      // record length with its CR LF
   int version = 2;
-  std::string bytes;
-  bool existed = false;          // the file was there when read (or has been written)
+  bool existed = false;          // the file is on disk
+  long long keep = 0;            // bytes of the file on disk before its first trailer
+  std::string tail;              // the new file after those bytes
+  std::size_t trailerAt = 0;     // offset in `tail` of the first trailer (tail.size() when none)
   bool createEmpty = false;      // a removal met no file: an empty file is left
-  bool dirty = false;            // the image differs from the file
+  bool dirty = false;            // the new file differs from the one on disk
   int pendingAdds = 0;
+  std::int64_t details = 0;      // detail count of the trailer
   // Removals asked for and not applied yet (request keys, one per removal).
-  // They are applied together, in one pass over the image (Compact).
   std::vector<RequestKeyBytes> removals;
 };
 
 Image pass;
 
-std::size_t RecordCount(const Image& im) { return im.bytes.size() / im.record; }
-
-bool WellFormed(const Image& im) {
-  if (im.bytes.empty()) return true;
-  if (im.bytes.size() % im.record != 0) return false;
-  const std::size_t length = im.record - 2;
-  bool trailer = false;
-  for (std::size_t at = 0; at < im.bytes.size(); at += im.record) {
-    if (im.bytes[at + length] != '\r' || im.bytes[at + length + 1] != '\n') return false;
-    if (IsType(im.bytes, at, "08")) trailer = true;
-  }
-  return trailer;
+void FindTrailer(Image& im) {
+  im.trailerAt = im.tail.size();
+  for (std::size_t at = 0; at + im.record <= im.tail.size(); at += im.record)
+    if (IsType(im.tail, at, "08")) {
+      im.trailerAt = at;
+      im.details = FieldNumber(im.tail, at + kDetailsAt, kCountWidth);
+      return;
+    }
 }
 
-// Applies the pending removals as removing them one after the other does:
-// each takes the first detail left with its key; every later detail is
-// numbered down by the details removed before it, and every later trailer
-// loses their count and their amounts. In place: the image only shrinks.
-void Compact(Image& im) {
-  if (im.removals.empty()) return;
-  // Sorted keys, each with the number of removals still to make.
+// Reads the file through once: every record of the version's length with
+// its CR LF, and a trailer somewhere. Keeps what follows the first trailer.
+int Load(Image& im) {
+  os::File f;
+  if (!os::Open(f, im.path, "rb")) return kNrcReadError;
+  const std::size_t length = im.record - 2;
+  std::string chunk(im.record * 256, '\0');
+  long long offset = 0;
+  long long first = -1;
+  bool whole = true;
+  std::size_t got;
+  while (whole && (got = os::Read(f, chunk.data(), chunk.size())) > 0) {
+    if (got % im.record != 0) whole = false;
+    for (std::size_t at = 0; whole && at + im.record <= got; at += im.record) {
+      if (chunk[at + length] != '\r' || chunk[at + length + 1] != '\n') whole = false;
+      if (first < 0 && IsType(chunk, at, "08")) first = offset + static_cast<long long>(at);
+      if (first >= 0) im.tail.append(chunk, at, im.record);
+    }
+    offset += static_cast<long long>(got);
+  }
+  os::Close(f);
+  if (!whole || (offset > 0 && first < 0)) return kNrcDamaged;
+  im.keep = first < 0 ? 0 : first;
+  FindTrailer(im);
+  return kNrcOk;
+}
+
+// Sorted keys of the pending removals, each with how many to make.
+void CountRemovals(Image& im, std::vector<int>& left) {
   std::sort(im.removals.begin(), im.removals.end());
-  std::vector<int> left(im.removals.size(), 0);
+  left.assign(im.removals.size(), 0);
   std::size_t distinct = 0;
   for (std::size_t i = 0; i < im.removals.size(); ++i) {
     if (distinct > 0 && im.removals[distinct - 1] == im.removals[i]) {
@@ -132,85 +157,74 @@ void Compact(Image& im) {
     }
   }
   im.removals.resize(distinct);
-  std::int64_t removed = 0, removedAmount = 0;
-  const std::size_t n = RecordCount(im);
+  left.resize(distinct);
+}
+
+// Applies the pending removals to the records of `block` as removing them
+// one after the other does: each takes the first detail left with its key;
+// every later detail is numbered down by the details removed before it,
+// and every later trailer loses their count and their amounts. `removed`
+// and `removedAmount` carry on from block to block.
+void RemoveInBlock(Image& im, std::vector<int>& left, std::string& block, std::int64_t& removed,
+                   std::int64_t& removedAmount) {
   std::size_t to = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t at = i * im.record;
-    if (IsType(im.bytes, at, "05")) {
-      const RequestKeyBytes key = DetailKey(im.bytes, at);
+  for (std::size_t at = 0; at + im.record <= block.size(); at += im.record) {
+    if (IsType(block, at, "05") && !im.removals.empty()) {
+      const RequestKeyBytes key = DetailKey(block, at);
       auto wanted = std::lower_bound(im.removals.begin(), im.removals.end(), key);
       const std::size_t k = static_cast<std::size_t>(wanted - im.removals.begin());
       if (wanted != im.removals.end() && *wanted == key && left[k] > 0) {
         --left[k];
         ++removed;
-        removedAmount += FieldNumber(im.bytes, at + kAmountAt, kAmountWidth);
+        removedAmount += FieldNumber(block, at + kAmountAt, kAmountWidth);
         continue;
       }
     }
-    if (to != at) im.bytes.replace(to, im.record, im.bytes, at, im.record);
-    if (removed > 0 && IsType(im.bytes, to, "05")) {
-      PutNumber(im.bytes, to + kSequenceAt, kSequenceWidth,
-                FieldNumber(im.bytes, to + kSequenceAt, kSequenceWidth) - removed);
-    } else if (removed > 0 && IsType(im.bytes, to, "08")) {
-      PutNumber(im.bytes, to + kRecordsAt, kCountWidth, FieldNumber(im.bytes, to + kRecordsAt, kCountWidth) - removed);
-      PutNumber(im.bytes, to + kDetailsAt, kCountWidth, FieldNumber(im.bytes, to + kDetailsAt, kCountWidth) - removed);
-      PutNumber(im.bytes, to + kTotalAt, kTotalWidth, FieldNumber(im.bytes, to + kTotalAt, kTotalWidth) - removedAmount);
+    if (to != at) block.replace(to, im.record, block, at, im.record);
+    if (removed > 0 && IsType(block, to, "05")) {
+      PutNumber(block, to + kSequenceAt, kSequenceWidth, FieldNumber(block, to + kSequenceAt, kSequenceWidth) - removed);
+    } else if (removed > 0 && IsType(block, to, "08")) {
+      PutNumber(block, to + kRecordsAt, kCountWidth, FieldNumber(block, to + kRecordsAt, kCountWidth) - removed);
+      PutNumber(block, to + kDetailsAt, kCountWidth, FieldNumber(block, to + kDetailsAt, kCountWidth) - removed);
+      PutNumber(block, to + kTotalAt, kTotalWidth, FieldNumber(block, to + kTotalAt, kTotalWidth) - removedAmount);
     }
     to += im.record;
   }
-  im.bytes.resize(to);
-  im.removals.clear();
-  im.removals.shrink_to_fit();
-  if (removed > 0) im.dirty = true;
+  block.resize(to);
 }
 
 void Remove(Image& im, const NrcRequestFields& request) {
-  if (!im.existed && im.bytes.empty()) im.createEmpty = true;
+  if (!im.existed && im.keep == 0 && im.tail.empty()) im.createEmpty = true;
   im.removals.push_back(RequestKey(request));
 }
 
-void Add(Image& im, const NrcRequestFields& request) {
-  Compact(im);
-  std::size_t insertAt = 0;
+int Write(Image& im);
+
+int Add(Image& im, const NrcRequestFields& request) {
+  // A removal asked for before comes first: the trailer must count it.
+  if (!im.removals.empty()) {
+    const int status = Write(im);
+    if (status != kNrcOk) return status;
+  }
   std::int64_t count = 0, total = 0;
-  if (im.bytes.empty()) {
-    im.bytes = NrcHeader(request, im.version, Today()) + "\r\n";
-    insertAt = im.bytes.size();
-  } else {
-    // The trailer is the last record of every file this program writes;
-    // otherwise the first trailer from the start, or the end of the file.
-    std::size_t trailer = std::string::npos;
-    const std::size_t last = im.bytes.size() - im.record;
-    if (im.bytes.size() >= im.record && im.bytes.size() % im.record == 0 && IsType(im.bytes, last, "08")) {
-      trailer = last;
-    } else {
-      for (std::size_t at = 0; at + 2 <= im.bytes.size(); at += im.record)
-        if (IsType(im.bytes, at, "08")) {
-          trailer = at;
-          break;
-        }
-    }
-    if (trailer == std::string::npos) {
-      insertAt = im.bytes.size();
-    } else {
-      insertAt = trailer;
-      count = FieldNumber(im.bytes, trailer + kDetailsAt, kCountWidth);
-      total = FieldNumber(im.bytes, trailer + kTotalAt, kTotalWidth);
-    }
+  if (im.keep == 0 && im.tail.empty()) {
+    im.tail = NrcHeader(request, im.version, Today()) + "\r\n";
+    im.trailerAt = im.tail.size();
+  } else if (im.trailerAt < im.tail.size()) {
+    count = FieldNumber(im.tail, im.trailerAt + kDetailsAt, kCountWidth);
+    total = FieldNumber(im.tail, im.trailerAt + kTotalAt, kTotalWidth);
   }
   ++count;
   total += request.amount;
-  const std::string tail = NrcDetail(request, im.version, static_cast<long>(count)) + "\r\n" +
-                           NrcTrailer(im.version, static_cast<long>(count), total) + "\r\n";
-  const std::size_t needed = insertAt + tail.size();
-  // Grow by an eighth at a time, not by doubling: the image is the largest
-  // thing a run holds.
-  if (im.bytes.capacity() < needed) im.bytes.reserve(needed + needed / 8 + 4096);
-  if (im.bytes.size() < needed) im.bytes.resize(needed, ' ');
-  im.bytes.replace(insertAt, tail.size(), tail);
+  // The detail over the trailer, the new trailer over the record after it.
+  const std::string records = NrcDetail(request, im.version, static_cast<long>(count)) + "\r\n" +
+                              NrcTrailer(im.version, static_cast<long>(count), total) + "\r\n";
+  im.tail.replace(im.trailerAt, std::min(records.size(), im.tail.size() - im.trailerAt), records);
+  im.trailerAt += im.record;
+  im.details = count;
   im.dirty = true;
   ++im.pendingAdds;
+  return kNrcOk;
 }
 
 std::string Directory(const std::string& file) {
@@ -246,41 +260,67 @@ int Open(Image& im, const std::string& file, int waitMs) {
   im.record = static_cast<std::size_t>(NrcRecordLength(im.version)) + 2;
   int status = Lock(im, waitMs);
   if (status != kNrcOk) return status;
-  if (os::FileExists(file)) {
-    const long long size = os::FileSize(file);
-    if (size > 0) im.bytes.reserve(static_cast<std::size_t>(size));
-    if (!os::ReadFile(file, im.bytes)) {
-      os::Unlock(im.lock);
-      ShowRunMessage(settings::Translate(texts::kCannotWrite) + os::HostPath(file));
-      return kNrcReadError;
-    }
-    im.existed = true;
-  }
-  if (!WellFormed(im)) {
+  im.existed = os::FileExists(file);
+  status = im.existed ? Load(im) : kNrcOk;
+  if (status != kNrcOk) {
     os::Unlock(im.lock);
-    ShowRunMessage(settings::Translate(texts::kNrcDamaged) + os::HostPath(file));
+    ShowRunMessage(settings::Translate(status == kNrcDamaged ? texts::kNrcDamaged : texts::kCannotWrite) +
+                   os::HostPath(file));
     im = Image{};
-    return kNrcDamaged;
+    return status;
   }
   im.open = true;
   return kNrcOk;
 }
 
-// Replaces the file by the image: temporary copy, flushed, renamed over it.
+// Writes the new file through a temporary copy renamed over the old one:
+// the kept part of the old file copied block by block, then the tail, the
+// pending removals applied on the way. Afterwards the new file is the one
+// on disk, and the tail is again what follows its first trailer.
 int Write(Image& im) {
-  Compact(im);
-  if (!im.dirty && !(im.createEmpty && !im.existed)) return kNrcOk;
+  if (!im.dirty && im.removals.empty() && !(im.createEmpty && !im.existed)) return kNrcOk;
   const std::string temp = NrcTempPath(im.path);
-  os::File f;
-  bool ok = os::Open(f, temp, "wb");
-  if (ok) {
-    ok = os::Write(f, im.bytes) && os::Flush(f);
-    os::Close(f);
+  std::vector<int> left;
+  CountRemovals(im, left);
+  std::int64_t removed = 0, removedAmount = 0;
+  os::File out, in;
+  bool ok = os::Open(out, temp, "wb");
+  long long written = 0;
+  if (ok && im.keep > 0) {
+    ok = os::Open(in, im.path, "rb");
+    std::string block;
+    long long left_to_copy = im.keep;
+    while (ok && left_to_copy > 0) {
+      const std::size_t want = static_cast<std::size_t>(std::min<long long>(left_to_copy, static_cast<long long>(im.record) * 256));
+      block.resize(want);
+      ok = os::Read(in, block.data(), want) == want;
+      left_to_copy -= static_cast<long long>(want);
+      if (!ok) break;
+      RemoveInBlock(im, left, block, removed, removedAmount);
+      ok = os::Write(out, block);
+      written += static_cast<long long>(block.size());
+    }
+    os::Close(in);
   }
+  std::string tail = im.tail;
+  RemoveInBlock(im, left, tail, removed, removedAmount);
+  ok = ok && os::Write(out, tail) && os::Flush(out);
+  os::Close(out);
   // The rename may meet a passing obstacle (a reader on another system):
   // a few attempts, then the failure is reported.
   for (int attempt = 0; ok && attempt < 5; ++attempt) {
     if (os::RenameFile(temp, im.path)) {
+      im.keep = written;
+      im.tail.swap(tail);
+      FindTrailer(im);
+      // Only the trailer and what follows it stay in memory.
+      if (im.trailerAt > 0 && im.trailerAt < im.tail.size()) {
+        im.keep += static_cast<long long>(im.trailerAt);
+        im.tail.erase(0, im.trailerAt);
+        im.trailerAt = 0;
+      }
+      im.tail.shrink_to_fit();
+      im.removals.clear();
       im.dirty = false;
       im.existed = true;
       im.pendingAdds = 0;
@@ -301,15 +341,12 @@ void Release(Image& im) {
 // The request on its own: open, change, write, release.
 template <typename Change>
 int Single(const std::string& file, Change change) {
-  if (pass.open && pass.path == file) {
-    change(pass);
-    return kNrcOk;
-  }
+  if (pass.open && pass.path == file) return change(pass);
   Image im;
   int status = Open(im, file, kNrcLockWaitMs);
   if (status != kNrcOk) return status;
-  change(im);
-  status = Write(im);
+  status = change(im);
+  if (status == kNrcOk) status = Write(im);
   Release(im);
   return status;
 }
@@ -359,19 +396,22 @@ std::string NrcTempPath(const std::string& file) { return Directory(file) + "~" 
 
 int AddNrcRequest(const std::string& file) {
   const NrcRequestFields request = NrcRequest;
-  int status = Single(file, [&](Image& im) { Add(im, request); });
+  int status = Single(file, [&](Image& im) { return Add(im, request); });
   if (status != kNrcOk || !(pass.open && pass.path == file)) return status;
   // Inside a pass the file is written at checkpoints: every 64 requests at
   // first, then each time the pending requests reach an eighth of the file,
-  // so a pass writes the file a bounded number of times its final size.
-  const std::size_t details = RecordCount(pass) > 2 ? RecordCount(pass) - 2 : 0;
-  if (static_cast<std::size_t>(pass.pendingAdds) >= std::max<std::size_t>(64, details / 8)) return Write(pass);
+  // so a pass writes the file a bounded number of times its final size and
+  // holds at most an eighth of it in memory.
+  if (pass.pendingAdds >= std::max<std::int64_t>(64, pass.details / 8)) return Write(pass);
   return kNrcOk;
 }
 
 int RemoveNrcRequest(const std::string& file) {
   const NrcRequestFields request = NrcRequest;
-  return Single(file, [&](Image& im) { Remove(im, request); });
+  return Single(file, [&](Image& im) {
+    Remove(im, request);
+    return kNrcOk;
+  });
 }
 
 int OpenNrcPass(const std::string& file, int waitMs) {

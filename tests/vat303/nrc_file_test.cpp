@@ -258,7 +258,7 @@ TEST_F(NrcTest, APassGivesTheFileOfTheSameRequestsOneByOne) {
     long amount;
   };
   std::vector<Op> ops;
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 250; ++i) {
     const std::string taxId = std::to_string(10000000 + static_cast<int>(random() % 60)) + "Z";
     ops.push_back({random() % 3 != 0, taxId, static_cast<long>(random() % 100000)});
   }
