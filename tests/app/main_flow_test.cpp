@@ -166,3 +166,33 @@ TEST(MainProgram, UnopenableDataFileStopsWithExitCodeZeroAndKeepsSettings) {
   os::ReadFile(root.path + "Kova.ini", data);
   EXPECT_EQ(data, "[Presentador]\r\nPoblacio=Vic\r\n");
 }
+
+TEST(MainProgram, MissingOrImpossibleFormEndsWithCodeOneAndSaysWhy) {
+  TempDir root;
+  InitDataTree(root.path);
+  os::MakeDir(root.path + "tmp");
+  os::WriteFile(root.path + "tmp/KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=CAT\r\n");
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPEXE", testsupport::BinDir());
+  os::SetEnv("KAPTMP", root.path + "tmp/");
+  const std::string form = root.path + "FORMS/RUVOZ303.JPN";
+  const struct {
+    const char* content;  // nullptr: no form file
+    std::string message;
+  } cases[] = {
+      {"1,5\r\n\"d\",9,0,0,0,0,0\r\n", "FORMULARI " + form + ", LÍNIA 2: NOMBRE DE CAMPS IMPOSSIBLE"},
+      {nullptr, "NO ES POT LLEGIR EL FORMULARI " + form},
+  };
+  for (const auto& c : cases) {
+    if (c.content) os::WriteFile(form, c.content);
+    else os::DeleteFile(form);
+    const std::string err = root.path + "err.txt";
+    EXPECT_EQ(os::RunShell("'" + testsupport::BinDir() + "ruvoz303' </dev/null >/dev/null 2>'" + err + "'"), 1);
+    std::string text;
+    os::ReadFile(err, text);
+    EXPECT_EQ(text, "ruvoz303: " + c.message + "\n");
+  }
+  std::string settings;
+  os::ReadFile(root.path + "Kova.ini", settings);
+  EXPECT_EQ(settings.find("Poblacio="), settings.rfind("Poblacio=")) << "nothing written back";
+}
