@@ -14,14 +14,15 @@ using testsupport::Cp850;
 
 // Blocks 1-3 are the return form's own (their hooks do more); the runner is
 // tried on blocks 4-7.
-//   4: a label, A, B (whole numbers), C (value hidden while edited), a label
+//   4: a label, A, B (whole numbers), C (value hidden while edited), a label;
+//      F3 ends a field, F10 ends it as code 2
 //   5: D, E, follow-on block 6
 //   6: F, G in a window of its own
 //   7: H, I, both with the owner list
 const char* const kRunnerForm =
     "7,5\r\n"
     "\"\",0,0,0,0,0,0\r\n\"\",0,0,0,0,0,0\r\n\"\",0,0,0,0,0,0\r\n"
-    "\"d,1b,4800,5000,4900,5100,3c00,3e00\",5,0,0,0,0,0\r\n"
+    "\"d,1b,4800,5000,4900,5100,3c00,3e00,3d00,4400=2\",5,0,0,0,0,0\r\n"
     "1,1,\"Cap\",0,0,0,4,0,0,\"\"\r\n"
     "2,1,\"A: \",4,0,0,0,0,0,\"\"\r\n"
     "3,1,\"B: \",4,0,0,0,2,0,\"\"\r\n"
@@ -69,6 +70,10 @@ TEST_F(FormsTest, NavigationThroughTheFieldsOfABlock) {
       // A click on a label selects its field; a click on nothing changes nothing.
       {"click:4,1 f Enter", 13, "", "", "f", 0},
       {"click:20,70 g Down", 27, "g", "", "", 0},
+      // Code 2 (F10 is reported so) leaves the block, as any key the table
+      // does not name does (F3); the value is taken first.
+      {"b F10", 2, "b", "", "", 0},
+      {"Down 7 F3", 0x3D00, "", "7", "", 0},
       // F2 without a follow-on block does nothing.
       {"F2 q Down", 27, "q", "", "", 0},
       // A rejected value beeps and keeps the operator in the field.

@@ -73,7 +73,7 @@ class FormsTest : public screentest::ScreenTest {
   void LoadShippedForm() { ASSERT_TRUE(forms::LoadForm(dir.path + "FORMS\\RUVOZ303.JPN")) << forms::LoadFormError(); }
 
   // Scripts keys, words separated by blanks: Up Down Left Right Enter Esc
-  // Tab PgUp PgDn Home End F1 F2 F4 AltC AltX, "click:row,column"; any
+  // Tab PgUp PgDn Home End F1 F2 F3 F4 F10 AltC AltX, "click:row,column"; any
   // other word is typed as it stands (UTF-8).
   static void Script(const std::string& words) {
     std::istringstream in(words);
@@ -87,7 +87,7 @@ class FormsTest : public screentest::ScreenTest {
       static const Named kNamed[] = {
           {"Up", 0x48, 0},    {"Down", 0x50, 0}, {"Left", 0x4B, 0}, {"Right", 0x4D, 0}, {"PgUp", 0x49, 0},
           {"PgDn", 0x51, 0},  {"Home", 0x47, 0}, {"End", 0x4F, 0},  {"F1", 0x3B, 0},    {"F2", 0x3C, 0},
-          {"F4", 0x3E, 0},    {"Enter", 0x1C, 13}, {"Esc", 0x01, 27}, {"Tab", 0x0F, 9},
+          {"F4", 0x3E, 0},    {"F3", 0x3D, 0},      {"F10", 0x44, 0},     {"Enter", 0x1C, 13}, {"Esc", 0x01, 27}, {"Tab", 0x0F, 9},
       };
       bool done = false;
       for (const Named& n : kNamed) {
