@@ -264,16 +264,4 @@ TEST_F(HooksTest, OwnerListHooks) {
   EXPECT_EQ(Value(1, 3), "1   ");
 }
 
-TEST_F(HooksTest, QuarterEndBeforeAWorkingDate) {
-  const struct {
-    std::string date, end;
-  } cases[] = {
-      {Packed(2024, 5, 15), Packed(2024, 3, 31)},  {Packed(2024, 4, 1), Packed(2024, 3, 31)},
-      {Packed(2025, 1, 10), Packed(2024, 12, 31)}, {Packed(2024, 3, 31), Packed(2023, 12, 31)},
-      {Packed(2024, 8, 31), Packed(2024, 6, 30)},  {Packed(2024, 13, 1), std::string(4, '\x80')},
-      {std::string(4, '\x80'), std::string(4, '\x80')},
-  };
-  for (const auto& c : cases) EXPECT_EQ(forms::QuarterEndBefore(c.date), c.end) << format::UnpackDigits(c.date);
-}
-
 }  // namespace
