@@ -26,6 +26,14 @@ std::string StripBlanks(const std::string& s) {
   return s.substr(b, e - b);
 }
 
+// A folder named relative to the current directory, made absolute: the
+// program moves into DataRoot later, and the folder must still be found.
+// Empty stays empty (it means the current directory wherever that is).
+std::string Absolute(const std::string& dir) {
+  if (dir.empty() || dir[0] == '/' || dir[0] == '\\') return dir;
+  return os::CurrentDir() + dir;
+}
+
 }  // namespace
 
 void ParseColourSet(const std::string& text, int pairs[2][5]) {
@@ -60,18 +68,24 @@ std::string EnvironmentMode() {
 }
 
 void ConfigSetup() {
-  DataRoot = os::GetEnv("KAPROOT");
-  ExeDir = os::GetEnv("KAPEXE");
-  TmpDir = WithSeparator(os::GetEnv("KAPTMP"));
+  // Relative folders are made absolute at once: they name places seen from
+  // the directory the program was started in.
+  DataRoot = Absolute(os::GetEnv("KAPROOT"));
+  ExeDir = Absolute(os::GetEnv("KAPEXE"));
+  TmpDir = Absolute(WithSeparator(os::GetEnv("KAPTMP")));
 
   const std::string session = TmpDir + "Sessio.ini";
   MenuTitle = " " + IniRead(session, "Menu", "Titol") + " ";
   HelpTopic = IniRead(session, "Menu", "NomMenu");
+  // "TERM" names the terminal type here, so the folder comes from "KAPTERM".
   TermDir = IniRead(session, "Terminal", "Dir");
-  if (TermDir.empty()) TermDir = os::GetEnv("TERM");
-  TermDir = WithSeparator(TermDir);
+  if (TermDir.empty()) TermDir = os::GetEnv("KAPTERM");
+  TermDir = Absolute(WithSeparator(TermDir));
 
   if (TmpDir.empty()) TmpDir = TermDir;
+  // The clipboard file belongs to the terminal: its temporary folder, or
+  // with none configured the folder the settings were read from.
+  os::SetClipboardDir(TmpDir.empty() ? os::CurrentDir() : TmpDir);
 
   format::SetCurrency("a,E");
 
