@@ -199,6 +199,8 @@ Decoded ModifiedKey(int code, int mods, Event& event) {
     event = KeyEvent(static_cast<unsigned char>(lower - 'a' + 1), scan, mods);
     return Decoded::Event;
   }
+  // Ctrl+[ \ ] ^ _ are the control codes 27 to 31, as terminals send them otherwise.
+  if ((mods & kLeftCtrl) && c >= '[' && c <= '_') return ModifiedKey(c & 0x1F, mods, event);
   if ((mods & kShift) && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
   event = CharEvent(c, mods);
   return Decoded::Event;

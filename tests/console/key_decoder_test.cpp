@@ -312,6 +312,7 @@ TEST(KeyDecoder, CtrlShiftAndAltLettersInExtendedForms) {
       {"\x1b[127u", console::KeyEvent(8, 0x0E, 0)},
       {"\x1b[241u", console::KeyEvent(0xA4, 0, 0)},          // n with tilde, as CP850
       {"\x1b[49;5u", console::KeyEvent('1', 0x02, C)},
+      {"\x1b[91;5u", console::KeyEvent(27, 0x01, C)},     // Ctrl+[ is Esc
   };
   for (const Case& c : cases) {
     const Result r = Decode(c.bytes);
