@@ -71,6 +71,7 @@ struct Ending {
   bool exited = false;
   int code = -1;
   double cpuSeconds = 0;
+  bool restored = true;  // line mode and echo back on the terminal (when it is still there)
 };
 
 // Runs the probe on a new pseudo-terminal, waits until it is ready, takes the
@@ -137,7 +138,11 @@ Ending LoseTerminal(const DataTree& tree, Loss loss) {
     kill(pid, SIGKILL);
     wait4(pid, &status, 0, &usage);
   }
-  if (openMaster >= 0) ::close(openMaster);
+  if (openMaster >= 0) {
+    struct termios modes{};
+    ending.restored = tcgetattr(openMaster, &modes) == 0 && (modes.c_lflag & ICANON) && (modes.c_lflag & ECHO);
+    ::close(openMaster);
+  }
   ending.exited = WIFEXITED(status);
   ending.code = ending.exited ? WEXITSTATUS(status) : -1;
   ending.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -153,6 +158,7 @@ TEST(TerminalGone, ProgramEndsThroughItsExitPathWithoutSpinning) {
     EXPECT_TRUE(ending.inTime) << "still running 5 s after the terminal went away";
     EXPECT_TRUE(ending.exited) << "ended by a signal, not by the program's exit path";
     EXPECT_EQ(ending.code, 1);
+    EXPECT_TRUE(ending.restored) << "the terminal was left in raw mode";
     EXPECT_NE(tree.Marker().find("ended files=closed"), std::string::npos) << tree.Marker();
     std::printf("terminal lost (case %d): probe used %.3f s of CPU in all\n", static_cast<int>(loss),
                 ending.cpuSeconds);
