@@ -50,7 +50,7 @@ bool g_cursorPending = true;
 bool g_mouseOn = false;
 std::string g_input;           // bytes read but not yet decoded
 std::chrono::steady_clock::time_point g_inputSince;
-int g_wakePipe[2] = {-1, -1};  // written by the SIGWINCH handler
+int g_wakePipe[2] = {-1, -1};  // written by the SIGWINCH and SIGHUP handlers
 volatile sig_atomic_t g_resized = 0;
 volatile sig_atomic_t g_restoring = 0;
 volatile sig_atomic_t g_hangUp = 0;  // set by the SIGHUP handler
