@@ -34,6 +34,16 @@ std::string Absolute(const std::string& dir) {
   return os::CurrentDir() + dir;
 }
 
+// The variable's value made absolute; a relative value is also written back
+// to the environment, so that the programs this one starts once it is in the
+// data root (the print program) find the same folders.
+std::string AbsoluteEnv(const char* name) {
+  const std::string value = os::GetEnv(name);
+  const std::string absolute = Absolute(value);
+  if (absolute != value) os::SetEnv(name, absolute);
+  return absolute;
+}
+
 }  // namespace
 
 void ParseColourSet(const std::string& text, int pairs[2][5]) {
@@ -70,16 +80,16 @@ std::string EnvironmentMode() {
 void ConfigSetup() {
   // Relative folders are made absolute at once: they name places seen from
   // the directory the program was started in.
-  DataRoot = Absolute(os::GetEnv("KAPROOT"));
-  ExeDir = Absolute(os::GetEnv("KAPEXE"));
-  TmpDir = Absolute(WithSeparator(os::GetEnv("KAPTMP")));
+  DataRoot = AbsoluteEnv("KAPROOT");
+  ExeDir = AbsoluteEnv("KAPEXE");
+  TmpDir = WithSeparator(AbsoluteEnv("KAPTMP"));
 
   const std::string session = TmpDir + "Sessio.ini";
   MenuTitle = " " + IniRead(session, "Menu", "Titol") + " ";
   HelpTopic = IniRead(session, "Menu", "NomMenu");
   // "TERM" names the terminal type here, so the folder comes from "KAPTERM".
   TermDir = IniRead(session, "Terminal", "Dir");
-  if (TermDir.empty()) TermDir = os::GetEnv("KAPTERM");
+  if (TermDir.empty()) TermDir = AbsoluteEnv("KAPTERM");
   TermDir = Absolute(WithSeparator(TermDir));
 
   if (TmpDir.empty()) TmpDir = TermDir;

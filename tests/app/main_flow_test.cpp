@@ -129,6 +129,10 @@ TEST_F(MainFlowTest, RelativeDataRootStillLeadsToTheData) {
   // The terminal's folders still lead where they did before the move.
   EXPECT_EQ(settings::TmpDir, base.path + "term/");
   EXPECT_EQ(settings::ExeDir, base.path + "bin/");
+  // So do they for the print program, started from the data root.
+  EXPECT_EQ(os::GetEnv("KAPTMP"), base.path + "term");
+  EXPECT_EQ(os::GetEnv("KAPEXE"), base.path + "bin/");
+  EXPECT_EQ(os::GetEnv("KAPROOT"), base.path + "office/");
 }
 
 TEST_F(MainFlowTest, EmptyDataRootLeavesTheCurrentDirectory) {
