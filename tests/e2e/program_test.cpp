@@ -106,7 +106,7 @@ struct Office {
   }
 };
 
-TEST(ProgramE2E, FormListCalendarAndEscInARealTerminal) {
+TEST(ProgramE2E, FormListCalculatorCalendarAndEscInARealTerminal) {
   if (!TmuxAvailable()) GTEST_SKIP() << "tmux not installed";
   Office office;
   ASSERT_TRUE(office.Make());
@@ -134,6 +134,18 @@ TEST(ProgramE2E, FormListCalendarAndEscInARealTerminal) {
   office.Keys("Enter");
   ASSERT_TRUE(office.WaitFor("Des del propietari número .... :  " + code)) << office.Screen();
   EXPECT_NE(office.Screen().find("Resum anual (4t trimestre) ... :  S"), std::string::npos) << office.Screen();
+
+  // On the first owner field again: emptied with Ctrl+Y, the calculator
+  // (Alt+X) takes .42 and F types it as 42 (two implied decimals).
+  office.Keys("Up");
+  office.Keys("C-y");
+  office.Keys("M-x");
+  ASSERT_TRUE(office.WaitFor("\u250C\u2500\u2500\u2500")) << office.Screen();
+  office.Type(".42");
+  ASSERT_TRUE(office.WaitFor("42   \u2502")) << office.Screen();
+  office.Keys("f");
+  office.Keys("Down");
+  ASSERT_TRUE(office.WaitFor("Des del propietari número .... :  42\n")) << office.Screen();
 
   // Back to the date field; the calendar opens on the working date, Right
   // moves one day and F takes it into the field.
