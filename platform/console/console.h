@@ -140,3 +140,10 @@ int BeepCount();
 //  - Headless: WaitEvent returns at once (false on an empty queue) whatever
 //    the timeout; MouseButtons() is 3. Terminal: 3 on xterm-like terminals
 //    (SGR mouse reports), 0 on the Linux console.
+
+// ---- addition: the next input event without taking it ---------------------------
+namespace console {
+// Copies the next pending event into `event` and leaves it waiting (what the
+// terminal has sent is read first, without waiting). False when none is waiting.
+bool PeekEvent(Event& event);
+}  // namespace console
