@@ -78,6 +78,16 @@ TEST_F(RecmanLock, RecordLockFromAnotherProcess) {
   EXPECT_EQ(Write(kOpUpdate, Record(16, "BBBB2")), 0);
 }
 
+TEST_F(RecmanLock, UpdateOfALockedRecordReleasesItsLock) {
+  Other other;
+  ASSERT_EQ(other.Ask("open " + path), 0);
+  ASSERT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), kStatusRecordLocked);
+  ASSERT_EQ(Write(kOpUpdate, Record(16, "BBBB-updated")), 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), 0);  // at once, before our next read
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
+}
+
 TEST_F(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
   Other other;
   ASSERT_EQ(other.Ask("exclusive " + path), 0);
