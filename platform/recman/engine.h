@@ -63,12 +63,15 @@
 //   14 Create: data = create definition, key = path; keyNumber -1
 //      refuses to replace an existing file (59). Built under a name of its
 //      own (the file's name + ".new-<pid>-<n>", with that name's journal),
-//      then, holding the file lock, put in place: a leftover journal of a
-//      file of that name that no longer exists is removed, and the new file
-//      linked (or, replacing, renamed) to the name. Two processes creating
-//      the same file: the second finds it there (59) and removes nothing
-//      but its own names. Does not open the file. 85 while another process
-//      holds the file lock (after a wait of about half a second).
+//      then put in place while this process holds an exclusive flock on the
+//      folder (creators take turns; where folders cannot be flocked, the
+//      file lock serves): a leftover journal of a file of that name that no
+//      longer exists is removed, and the new file linked (or, replacing,
+//      renamed) to the name. Two processes creating the same file: the
+//      second finds it there (59) and removes nothing but its own names.
+//      Does not open the file, nor make its lock file (the first Open makes
+//      it, with the bits the file has then). 85 while another process holds
+//      the file lock, or the turn stays taken for about half a second.
 //   15 Stat: data receives the definition with the record count and
 //      the unique-value counts (22 and cut when dataLength is too short).
 //      Reads the counts from recman_counts: its cost does not grow with

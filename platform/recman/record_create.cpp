@@ -1,7 +1,8 @@
 // Create: a new record file is built under a name of this process's own and
-// put in place under the file lock, so that two processes creating the same
-// file never touch each other's files or journals.
+// put in place in this process's turn, so that two processes creating the
+// same file never touch each other's files or journals.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +14,7 @@
 namespace recman {
 namespace {
 
-constexpr int kLockTries = 25;  // for the file lock, 20 ms apart
+constexpr int kLockTries = 25;  // for a turn, 20 ms apart
 constexpr useconds_t kLockPauseUs = 20000;
 
 // A database and its journals, by the database's name.
@@ -53,21 +54,72 @@ int BuildDatabase(const std::string& name, const FileDef& def) {
   return rc == SQLITE_CANTOPEN ? kStatusFileNotFound : kStatusIoError;
 }
 
-// Puts the file built at `temp` in place at `path`, holding the file lock.
-int PutInPlace(const std::string& temp, const std::string& path, bool replace) {
-  int status = kStatusOk;
-  LockFile* lf = AcquireLockFile(path, temp, true, status);
-  if (lf == nullptr) return status != kStatusOk ? status : kStatusIoError;
-  bool held = TakeFileLock(lf);
-  for (int i = 1; i < kLockTries && !held; ++i) {
-    usleep(kLockPauseUs);
-    held = TakeFileLock(lf);
+// Creators of files in one folder take turns: an exclusive flock on the
+// folder, so that no lock file is made before the first Open makes it with
+// the record file's final bits. Where the file system offers no flock on a
+// folder, the file lock on the new file's lock file serves instead.
+struct Turn {
+  int folder = -1;
+  LockFile* lock = nullptr;
+};
+
+int TakeTurn(const std::string& folder, const std::string& path, const std::string& temp, Turn& turn) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    for (int i = 0; i < kLockTries; ++i) {
+      if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        turn.folder = fd;
+        return kStatusOk;
+      }
+      if (errno != EWOULDBLOCK) break;
+      usleep(kLockPauseUs);
+    }
+    const bool busy = errno == EWOULDBLOCK;
+    close(fd);
+    if (busy) return kStatusFileLocked;
   }
+  int status = kStatusOk;
+  turn.lock = AcquireLockFile(path, temp, true, status);
+  if (turn.lock == nullptr) return status != kStatusOk ? status : kStatusIoError;
+  for (int i = 0; i < kLockTries; ++i) {
+    if (TakeFileLock(turn.lock)) return kStatusOk;
+    usleep(kLockPauseUs);
+  }
+  ReleaseLockFile(turn.lock);
+  turn.lock = nullptr;
+  return kStatusFileLocked;
+}
+
+void EndTurn(Turn& turn) {
+  if (turn.folder >= 0) close(turn.folder);  // drops the flock
+  if (turn.lock != nullptr) {
+    DropFileLock(turn.lock);
+    ReleaseLockFile(turn.lock);
+  }
+}
+
+// True when another process holds the file lock of `path` (an exclusive
+// open, or a tool loading the file).
+bool HeldByOther(const std::string& path) {
   struct stat st {};
-  if (!held) {
-    status = kStatusFileLocked;
-  } else if (!replace && lstat(path.c_str(), &st) == 0) {
+  if (lstat((path + ".lck").c_str(), &st) != 0) return false;
+  int status = kStatusOk;
+  LockFile* lf = AcquireLockFile(path, path, false, status);
+  const bool held = FileLockedByOther(lf);
+  ReleaseLockFile(lf);
+  return held;
+}
+
+// Puts the file built at `temp` in place at `path`, in this process's turn.
+int PutInPlace(const std::string& folder, const std::string& temp, const std::string& path, bool replace) {
+  Turn turn;
+  int status = TakeTurn(folder, path, temp, turn);
+  if (status != kStatusOk) return status;
+  struct stat st {};
+  if (!replace && lstat(path.c_str(), &st) == 0) {
     status = kStatusFileExists;  // another process was first: its file stays as it is
+  } else if (turn.lock == nullptr && HeldByOther(path)) {
+    status = kStatusFileLocked;
   } else {
     // A journal left by an earlier file of this name must not be applied to
     // the new one. No process uses it: the name has no file (or, replacing,
@@ -80,8 +132,7 @@ int PutInPlace(const std::string& temp, const std::string& path, bool replace) {
       status = errno == EEXIST ? kStatusFileExists : kStatusIoError;
     }
   }
-  if (held) DropFileLock(lf);
-  ReleaseLockFile(lf);
+  EndTurn(turn);
   return status;
 }
 
@@ -99,7 +150,7 @@ int CreateRecordFile(const std::string& path, const FileDef& def, bool replace) 
   const std::string temp = path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
   RemoveDatabase(temp);  // left by an earlier process of the same number
   int status = BuildDatabase(temp, def);
-  if (status == kStatusOk) status = PutInPlace(temp, path, replace);
+  if (status == kStatusOk) status = PutInPlace(folder, temp, path, replace);
   RemoveDatabase(temp);
   return status;
 }

@@ -52,18 +52,21 @@ class RecmanAccess : public ::testing::Test {
 };
 
 TEST_F(RecmanAccess, LockFileTakesTheRecordFilePermissionsAndLocksHoldBetweenUsers) {
+  // As a new data folder is handed over: files made, no lock file yet, the
+  // record file and folder then opened to a group.
   const std::string path = MakeFile("shared");
+  ASSERT_TRUE(os::DeleteFile(path + ".lck"));
   ShareWithGroup(path);
-  File f;
-  ASSERT_EQ(Open(f, path), 0);
+  Other other(kOtherUser, kOtherGroup);
+  ASSERT_EQ(other.Ask("open " + path), 0);
   struct stat lock {};
   ASSERT_EQ(stat((path + ".lck").c_str(), &lock), 0);
   EXPECT_EQ(lock.st_mode & 07777, 0664u);
   EXPECT_EQ(lock.st_gid, kOtherGroup);
 
+  File f;
+  ASSERT_EQ(Open(f, path), 0);
   ASSERT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
-  Other other(kOtherUser, kOtherGroup);
-  ASSERT_EQ(other.Ask("open " + path), 0);
   EXPECT_EQ(other.Ask("read 205 BBBB"), kStatusRecordLocked);
   EXPECT_EQ(other.Ask("read 205 AAAA"), 0);
   EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, kStatusRecordLocked);
@@ -72,10 +75,14 @@ TEST_F(RecmanAccess, LockFileTakesTheRecordFilePermissionsAndLocksHoldBetweenUse
 }
 
 TEST_F(RecmanAccess, LockFileThatCannotBeUsedRefusesTheOpen) {
-  const std::string path = MakeFile("narrow");
+  const std::string path = MakeFile("narrow");  // its lock file made under the umask of 077
   ShareWithGroup(path);
   File f;
-  ASSERT_EQ(Open(f, path), 0);
+  ASSERT_EQ(Open(f, path), 0);  // the lock file's owner gives it the record file's bits
+  struct stat lock {};
+  ASSERT_EQ(stat((path + ".lck").c_str(), &lock), 0);
+  EXPECT_EQ(lock.st_mode & 07777, 0664u);
+  EXPECT_EQ(lock.st_gid, kOtherGroup);
   // A lock file the other user may not write, though it may write the file.
   ASSERT_EQ(chmod((path + ".lck").c_str(), 0644), 0);
   Other other(kOtherUser, kOtherGroup);
