@@ -48,12 +48,9 @@ int MainFlow() {
   if (!console::Start(console::Backend::Terminal)) console::Start(console::Backend::Headless);
   console::ShowCursor(false);
   ConfigSetup();
-  if (!DataRoot.empty()) {
-    // A relative root would no longer lead to the data once it is the
-    // current directory, so it is made absolute first.
-    if (DataRoot[0] != '/' && DataRoot[0] != '\\') DataRoot = os::CurrentDir() + DataRoot;
-    os::SetCurrentDir(DataRoot);
-  }
+  // The set-up made DataRoot and the terminal's folders absolute, so they
+  // still lead to the same places from the data root.
+  if (!DataRoot.empty()) os::SetCurrentDir(DataRoot);
   FormName = "RUVOZ303";
   if (!LoadProgramForm()) {
     CloseDataFiles();

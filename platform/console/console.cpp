@@ -95,6 +95,8 @@ bool WaitEvent(int timeoutMs) {
   return !g_queue.empty();
 }
 
+bool InputGone() { return g_backend == Backend::Terminal && detail::TerminalInputGone(); }
+
 void FlushInput() {
   if (g_backend == Backend::Terminal) detail::TerminalFlushInput();
   g_queue.clear();

@@ -94,6 +94,12 @@ bool PollEvent(Event& event);
 bool WaitEvent(int timeoutMs);
 // Discards everything pending.
 void FlushInput();
+// True once the terminal went away (hung up, closed, its input ended or
+// became invalid). The terminal has then been restored as far as it still
+// can be; PollEvent finds nothing and WaitEvent returns false at once, so
+// the caller must end the program (it is never woken by a key again).
+// Always false headless.
+bool InputGone();
 // Current modifier state (what the last event reported).
 int ModifierState();
 // Mouse reporting: number of buttons (0 = no mouse) and reporting on/off.

@@ -28,7 +28,7 @@ struct MainFlowTest : ::testing::Test {
     now.month = 6;
     now.day = 15;
     os::SetFixedNow(now);
-    for (const char* v : {"KAPROOT", "KAPEXE", "KAPTMP", "TERM"}) os::SetEnv(v, "");
+    for (const char* v : {"KAPROOT", "KAPEXE", "KAPTMP", "KAPTERM"}) os::SetEnv(v, "");
     settings::ResetConfigForTests();
   }
   void TearDown() override {
@@ -117,12 +117,22 @@ TEST_F(MainFlowTest, RelativeDataRootStillLeadsToTheData) {
   os::MakeDir(base.path + "office");
   InitDataTree(base.path + "office/");
   os::WriteFile(base.path + "office/Kova.ini", "[Presentador]\r\nCCC=1\r\n");
+  os::MakeDir(base.path + "term");
   os::SetCurrentDir(base.path);
   os::SetEnv("KAPROOT", "office/");
+  os::SetEnv("KAPTMP", "term");
+  os::SetEnv("KAPEXE", "bin/");
   EXPECT_EQ(app::MainFlow(), 0);
   EXPECT_EQ(settings::DataRoot, base.path + "office/");
   EXPECT_EQ(os::CurrentDir(), base.path + "office/");
   EXPECT_EQ(app::PresenterAccount, "1");
+  // The terminal's folders still lead where they did before the move.
+  EXPECT_EQ(settings::TmpDir, base.path + "term/");
+  EXPECT_EQ(settings::ExeDir, base.path + "bin/");
+  // So do they for the print program, started from the data root.
+  EXPECT_EQ(os::GetEnv("KAPTMP"), base.path + "term");
+  EXPECT_EQ(os::GetEnv("KAPEXE"), base.path + "bin/");
+  EXPECT_EQ(os::GetEnv("KAPROOT"), base.path + "office/");
 }
 
 TEST_F(MainFlowTest, EmptyDataRootLeavesTheCurrentDirectory) {

@@ -71,6 +71,38 @@ TEST_F(BtrOpenTest, AlreadyOpenAndFullTableGiveStatusesWithoutMessage) {
   EXPECT_EQ(status, 0);
 }
 
+TEST_F(BtrOpenTest, FileNumberZeroIsRefusedWithoutTakingAnEntry) {
+  const std::string screen = console::ScreenText();
+  int status = -1;
+  records::BtrOpen(0, dir.path + "DADES\\VPropiet", record, status);
+  EXPECT_EQ(status, 1002);
+  EXPECT_TRUE(record.empty());
+  EXPECT_EQ(console::ScreenText(), screen);
+  EXPECT_EQ(console::BeepCount(), 0);
+  // All 40 entries are still free.
+  std::vector<std::string> buffers(40);
+  for (int n = 1; n <= 40; ++n) {
+    records::BtrOpen(n, dir.path + "DADES\\VPropiet", buffers[static_cast<std::size_t>(n - 1)], status);
+    ASSERT_EQ(status, 0) << n;
+  }
+}
+
+// Messages that name a file show the host path, "/" throughout.
+TEST_F(BtrOpenTest, OpenFailureNamesTheHostPath) {
+  const std::string home = os::CurrentDir();
+  ASSERT_TRUE(os::SetCurrentDir(dir.path));
+  struct Case {
+    std::string name, shown;
+  } cases[] = {
+      {"DADES\\VPropiet", dir.path + "DADES/VPropiet"},
+      {"/data/DADES\\VPropiet", "/data/DADES/VPropiet"},
+      {dir.path + "TAULES\\UTerrito.dat", dir.path + "TAULES/UTerrito.dat"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(records::OpenFailureText(c.name, 12), "NO ES POT ACCEDIR AL FITXER " + c.shown + " (12)");
+  os::SetCurrentDir(home);
+}
+
 TEST_F(BtrOpenTest, NameRulesGiveDefaultExtensionAndTemplateBaseName) {
   int status = -1;
   // Directory and no dot: ".dat" is added; the file is created from its template.
@@ -127,18 +159,18 @@ TEST_F(BtrOpenTest, OpenAfterCreateReadsRecordsOfAnExistingFile) {
 
 TEST_F(BtrOpenTest, TextsInEveryLanguage) {
   settings::Idioma = "SPA";
-  EXPECT_EQ(records::OpenFailureText("DADES\\X", 12), "NO SE PUEDE ACCEDER AL FICHERO DADES\\X (12)");
+  EXPECT_EQ(records::OpenFailureText("/D\\X", 12), "NO SE PUEDE ACCEDER AL FICHERO /D/X (12)");
   EXPECT_EQ(records::LockWaitText(), "FICHERO BLOQUEADO. ESPERE UN MOMENTO.");
   settings::Idioma = "GLG";
-  EXPECT_EQ(records::OpenFailureText("X", 2), "NOM SE PODE ACEDER AO FICHEIRO X (2)");
+  EXPECT_EQ(records::OpenFailureText("/X", 2), "NOM SE PODE ACEDER AO FICHEIRO /X (2)");
   EXPECT_EQ(records::LockWaitText(), "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.");
   // Occitan in CP850 like every other text: O grave 0xE3, E grave 0xD4.
   settings::Idioma = "OCI";
-  EXPECT_EQ(records::OpenFailureText("X", 2), testsupport::Cp850("NON SE PÒT ACCEDIR ATH FICHÈR X (2)"));
-  EXPECT_EQ(records::OpenFailureText("X", 2).substr(8, 1), "\xE3");
+  EXPECT_EQ(records::OpenFailureText("/X", 2), testsupport::Cp850("NON SE PÒT ACCEDIR ATH FICHÈR /X (2)"));
+  EXPECT_EQ(records::OpenFailureText("/X", 2).substr(8, 1), "\xE3");
   EXPECT_EQ(records::LockWaitText(), testsupport::Cp850("FICHÈR BLOQUEJAT. ESPERATZ UN MOMENT."));
   settings::Idioma = "ENG";
-  EXPECT_EQ(records::OpenFailureText("X", 2), "NO ES POT ACCEDIR AL FITXER X (2)");
+  EXPECT_EQ(records::OpenFailureText("/X", 2), "NO ES POT ACCEDIR AL FITXER /X (2)");
   EXPECT_EQ(records::LockWaitText(), "FITXER BLOQUEJAT. ESPEREU UN MOMENT.");
 }
 
@@ -158,7 +190,7 @@ TEST_F(BtrOpenTest, MissingTemplateStopsWithMessageAndExitCodeZero) {
         records::BtrOpen(7, "DADES\\VGrups", r, status);
         std::fprintf(stderr, "returned\n");
       },
-      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER DADES.VGrups \\([0-9]+\\)\\] beeps=1");
+      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER " + dir.path + "DADES/VGrups \\([0-9]+\\)\\] beeps=1");
 }
 
 TEST_F(BtrOpenTest, FailedCreateShowsTheCreateStatus) {

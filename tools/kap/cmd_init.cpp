@@ -94,7 +94,7 @@ int CmdInit(const std::vector<std::string>& args) {
   for (const records::TableLayout& table : records::Layouts()) {
     int status = CreateTable(dir, table);
     if (status != 0) {
-      Error("cannot create " + TablePath(dir, table) + " (status " + std::to_string(status) + ")");
+      Error("cannot create " + TablePath(dir, table) + ": " + StatusText(status));
       return 1;
     }
   }

@@ -78,5 +78,8 @@ int CmdLock(const std::vector<std::string>& args);
 std::string DirArg(const std::string& dir);
 // Message on standard error, prefixed "kap: ".
 void Error(const std::string& text);
+// What a record-manager status means, in words, with the status after it:
+// "the record is locked by another user (status 84)".
+std::string StatusText(int status);
 
 }  // namespace kap
