@@ -13,7 +13,8 @@
 //   File lock: held by an exclusive open (-4) or LockFileExclusive; every
 //   Open, read and write of another process gets 85 meanwhile.
 //   An engine that cannot take or test locks on a file refuses to open it
-//   (94); it never runs without them.
+//   (94); it never runs without them. (A file that only read-only processes
+//   have opened has no locks yet: see the engine's header.)
 //
 // ACCESS
 //   A process allowed to read a record file but not to write it (the file
