@@ -124,8 +124,10 @@
 //   comes and goes meanwhile cannot fold its journal into the file when it
 //   closes (that needs an exclusive lock), so its "-wal" stays. Before each
 //   operation the engine looks for a "-wal" (and for a changed file): once
-//   there, it reopens through the writer's journal, so no commit is missed
-//   and no page is read while a checkpoint rewrites it. A "-wal" with
+//   there, it reopens through the writer's journal, so no commit is missed.
+//   (Only a writer that opened the file, wrote some 1,000 pages and had
+//   SQLite fold them into the file all within one of the reader's
+//   operations could change a page under that operation.) A "-wal" with
 //   content but no "-shm" (left by a crash) can only be applied by a
 //   process that may write: 94. A folder without a lock file (never opened
 //   by a process that may write) is used without one until a lock file
