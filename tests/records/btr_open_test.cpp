@@ -2,6 +2,10 @@
 // template, waiting at open, and the stop on failure.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -231,6 +235,33 @@ TEST_F(BtrOpenTest, TemplateShorterThanItsLengthWordStopsWithoutCreating) {
       },
       ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER .*VPropiet \\([0-9]+\\)\\] beeps=1");
   EXPECT_FALSE(os::FileExists(dir.path + "DADES/VPropiet.dat"));
+}
+
+TEST_F(BtrOpenTest, LockFileThatCannotBeWrittenStopsWithThePermissionStatus) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to open as another user";
+  int status = -1;
+  records::BtrOpen(6, dir.path + "DADES\\VPropiet", record, status);
+  ASSERT_EQ(status, 0);
+  records::BtrCloseAll(status);
+  // Another user of the group may write the folder and the file, not the lock file.
+  constexpr gid_t kGroup = 4242;
+  const std::string path = dir.path + "DADES/VPropiet.dat";
+  ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);  // its window stack file goes there
+  ASSERT_EQ(chown((dir.path + "DADES").c_str(), 0, kGroup), 0);
+  ASSERT_EQ(chmod((dir.path + "DADES").c_str(), 0775), 0);
+  ASSERT_EQ(chown(path.c_str(), 0, kGroup), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0664), 0);
+  ASSERT_EQ(chmod((path + ".lck").c_str(), 0644), 0);
+  EXPECT_EXIT(
+      {
+        if (setgroups(0, nullptr) != 0 || setgid(kGroup) != 0 || setuid(65534) != 0) std::exit(3);
+        std::atexit(ReportAtExit);
+        std::string r;
+        int s = 0;
+        records::BtrOpen(6, dir.path + "DADES\\VPropiet", r, s);
+        std::fprintf(stderr, "returned %d\n", s);
+      },
+      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER .*VPropiet \\(94\\)\\] beeps=1");
 }
 
 }  // namespace
