@@ -147,6 +147,7 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
     detail::ClearEntry(entry);
     OpenFailed(name, 11);
   }
+  bool createTried = false;
   for (;;) {
     status = OpenCall(entry, split.path);
     if (status == 85) {
@@ -154,9 +155,12 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
       screen::EndIfTerminalGone();
       continue;
     }
-    if (status == 12) {
+    if (status == 12 && !createTried) {
+      createTried = true;
       int created = CreateCall(entry, split.path, split.baseName);
-      if (created == 0) continue;
+      // 59: another terminal created the file between our open and our
+      // create; it is there now, so the open is simply tried again.
+      if (created == 0 || created == 59) continue;
       status = created;
     }
     break;

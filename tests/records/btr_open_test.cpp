@@ -4,6 +4,7 @@
 
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -265,3 +266,27 @@ TEST_F(BtrOpenTest, LockFileThatCannotBeWrittenStopsWithThePermissionStatus) {
 }
 
 }  // namespace
+
+TEST_F(BtrOpenTest, TwoTerminalsOpeningAMissingFileBothGetIt) {
+  // Both processes find the file missing and create it; the one whose
+  // create comes second finds it there and opens it instead of stopping.
+  for (int round = 0; round < 20; ++round) {
+    os::DeleteFile(dir.path + "DADES/VGrups.dat");
+    pid_t children[2];
+    for (pid_t& child : children) {
+      child = fork();
+      if (child == 0) {
+        int status = -1;
+        std::string r;
+        records::BtrOpen(7, dir.path + "DADES\\VGrups", r, status);
+        _exit(status == 0 ? 3 : 4);  // a stop would exit with 0
+      }
+    }
+    for (pid_t child : children) {
+      int wstatus = 0;
+      waitpid(child, &wstatus, 0);
+      ASSERT_TRUE(WIFEXITED(wstatus));
+      EXPECT_EQ(WEXITSTATUS(wstatus), 3) << "round " << round;
+    }
+  }
+}
