@@ -105,9 +105,10 @@ void RecordComparableKeys(RecordFile& rf, const unsigned char* record, std::vect
 
 std::int16_t CheckWritable(Call& c) {
   if (c.lock) return kStatusInvalidOp;
-  if (c.rf.readOnly) return kStatusReadOnly;
+  if (c.rf.writeStatus != kStatusOk) return c.rf.writeStatus;
   if (FileLockedByOther(c.rf.lock)) return kStatusFileLocked;
   if (!c.rf.inTransaction && TransactionsInProcess(c.rf.lock) > 0) return kStatusFileLocked;
+  EnsureCounts(c.rf);
   return kStatusOk;
 }
 
@@ -334,7 +335,7 @@ std::int16_t Transaction(Call& c, int op) {
   if (c.lock) return kStatusInvalidOp;
   if (op == kOpBeginTransaction) {
     if (rf.inTransaction) return kStatusTransactionOpen;
-    if (rf.readOnly) return kStatusReadOnly;
+    if (rf.writeStatus != kStatusOk) return rf.writeStatus;
     if (FileLockedByOther(rf.lock) || TransactionsInProcess(rf.lock) > 0) return kStatusFileLocked;
     int rc = sqlite3_exec(rf.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return static_cast<std::int16_t>(SqliteStatus(rc));

@@ -4,10 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 
 #include "platform/os/os.h"
+#include "tests/recman/other_process.h"
 #include "tests/recman/recman_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -15,48 +15,6 @@ using namespace recmantest;
 using namespace recman;
 
 namespace {
-
-// The helper program in a second process, driven line by line.
-struct Other {
-  pid_t pid = -1;
-  FILE* to = nullptr;
-  FILE* from = nullptr;
-
-  Other() {
-    char self[PATH_MAX] = {};
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string exe = std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-    exe = exe.substr(0, exe.rfind('/') + 1) + "recman_helper";
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      close(in[1]);
-      close(out[0]);
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    to = fdopen(in[1], "w");
-    from = fdopen(out[0], "r");
-  }
-  ~Other() {
-    if (to) fclose(to);  // end of input: the helper ends
-    if (from) fclose(from);
-    if (pid > 0) waitpid(pid, nullptr, 0);
-  }
-  int Ask(const std::string& command) {
-    if (!to || !from) return -999;
-    std::fprintf(to, "%s\n", command.c_str());
-    std::fflush(to);
-    int status = -998;
-    if (std::fscanf(from, "%d", &status) != 1) return -997;
-    return status;
-  }
-};
 
 class RecmanLock : public ::testing::Test {
  protected:
@@ -118,6 +76,16 @@ TEST_F(RecmanLock, RecordLockFromAnotherProcess) {
   EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
   // Our own lock does not stop our own update.
   EXPECT_EQ(Write(kOpUpdate, Record(16, "BBBB2")), 0);
+}
+
+TEST_F(RecmanLock, UpdateOfALockedRecordReleasesItsLock) {
+  Other other;
+  ASSERT_EQ(other.Ask("open " + path), 0);
+  ASSERT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), kStatusRecordLocked);
+  ASSERT_EQ(Write(kOpUpdate, Record(16, "BBBB-updated")), 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), 0);  // at once, before our next read
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
 }
 
 TEST_F(RecmanLock, FileHeldExclusivelyByAnotherProcess) {

@@ -17,14 +17,18 @@ void Error(const std::string& text) { std::cerr << "kap: " << text << "\n"; }
 namespace {
 
 void Usage() {
+  std::string tables;
+  for (const records::TableLayout& t : records::Layouts()) tables += " " + t.baseName;
   std::cerr << "usage:\n"
-               "  kap init DIR\n"
-               "  kap load DIR TABLE FILE.csv [--replace]\n"
-               "  kap dump DIR TABLE\n"
-               "  kap demo DIR [--owners N] [--today YYYYMMDD]\n"
-               "  kap lock DIR TABLE KEY0VALUE\n"
-               "  kap show303 FILE\n"
-               "  kap run303 DIR --mode S|R --date YYYYMMDD [options]\n";
+               "  kap init DIR                              lay out a new data tree\n"
+               "  kap load DIR TABLE FILE.csv [--replace]   add (or replace) records from a CSV file\n"
+               "  kap dump DIR TABLE                        all records of a table as CSV\n"
+               "  kap demo DIR [--owners N] [--today YYYYMMDD]   a demo office in an empty data tree\n"
+               "  kap lock DIR TABLE KEY                    hold one record locked until input ends\n"
+               "  kap show303 FILE                          a filing file field by field, checked\n"
+               "  kap run303 DIR --mode S|R --date YYYYMMDD [options]   one run of the return without the screen\n"
+               "TABLE is one of:"
+            << tables << "\n";
 }
 
 }  // namespace
@@ -46,6 +50,7 @@ int main(int argc, char** argv) {
     kap::Error("run303: not available yet");
     return 2;
   }
+  kap::Error("unknown command '" + command + "'");
   Usage();
   return 2;
 }
