@@ -54,7 +54,7 @@ int CmdShow303(const std::vector<std::string>& args) {
   const std::vector<vat303::FilingPage>& pages = vat303::FilingPages();
   std::cout << args[0] << ": " << bytes.size() << " bytes, "
             << (reading.annualPages ? "with" : "without") << " pages 04 and 05\n";
-  std::cout << "page              pos  len  field                                             value\n";
+  std::cout << "page              pos  len  field" << std::string(53, ' ') << "value\n";
   for (const vat303::FieldRead& r : reading.fields) {
     const vat303::FilingField& f = *r.field;
     std::string value = r.present ? Latin1ToUtf8(r.value) : "(missing)";
@@ -66,7 +66,7 @@ int CmdShow303(const std::vector<std::string>& args) {
     if (r.present && f.kind == vat303::FieldKind::Blank && r.value.find_first_not_of(' ') != std::string::npos)
       value = Latin1ToUtf8(r.value);
     std::cout << Pad(pages[static_cast<std::size_t>(f.page)].name, 16, false) << Pad(std::to_string(f.position), 6, true)
-              << Pad(std::to_string(f.width), 5, true) << "  " << Pad(f.name, 50, false) << value << "\n";
+              << Pad(std::to_string(f.width), 5, true) << "  " << Pad(f.name, 58, false) << value << "\n";
     if (!r.present) break;
   }
   if (reading.faults.empty()) {
