@@ -162,12 +162,13 @@ bool RemoveEarlierRequests() {
 // Chooses and prepares OutputDir for the current territory. False when the
 // territory gets no files (the operator has been told why).
 bool OpenAgencyDirectory() {
-  const unsigned char codeByte = ByteAt(TerritoryRecord, kTerritoryCode);
-  const int code = codeByte >= 0x80 && codeByte <= 0x80 + 99 ? codeByte - 0x80 : -1;
-  const std::string agency = AgencyDir(code);
+  // The code's value is its two digits (as unpacking reads any byte), so two
+  // territory records may share an agency directory.
+  const std::string digits = format::UnpackDigits(BytesAt(TerritoryRecord, kTerritoryCode, 1));
+  const std::string agency = AgencyDir(std::stoi(digits));
   if (agency.empty()) {
-    ShowRunMessage(Translate(texts::kNoAgency) + format::UnpackDigits(std::string(1, static_cast<char>(codeByte))) +
-                   " " + TrimRight(BytesAt(TerritoryRecord, kTerritoryName, kTerritoryNameWidth)));
+    ShowRunMessage(Translate(texts::kNoAgency) + digits + " " +
+                   TrimRight(BytesAt(TerritoryRecord, kTerritoryName, kTerritoryNameWidth)));
     return false;
   }
   OutputDir = output::FullPath(settings::DataRoot + agency + "303M" + Year + "." + std::to_string(Quarter) + "T");

@@ -53,6 +53,15 @@ TEST_F(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
   At(2024, 7, 15);
   Select("S", "20240630", 1, 9999, "N", false);  // NRC requests, record version 2
   EXPECT_EQ(Run(), 0);
+  // ESTAT BIS wrote owner 10's file into AEAT first; ESTAT then replaced it.
+  // The three territories' files; in ESTAT owner 12's missing fiscal record
+  // and owner 14's negative base.
+  ASSERT_EQ(messages.size(), 5u);
+  EXPECT_EQ(messages[0], "INFORME : GENERATS 1 FITXERS A " + tree + "AEAT/303M2024.2T/");
+  EXPECT_EQ(messages[1], "INFORME : GENERATS 10 FITXERS A " + tree + "AEAT/303M2024.2T/");
+  EXPECT_NE(messages[2].find(": 0012"), std::string::npos);
+  EXPECT_NE(messages[3].find(": 14.1 30/6/2024"), std::string::npos);
+  EXPECT_EQ(messages[4], "INFORME : GENERATS 2 FITXERS A " + tree + "DFB/303M2024.2T/");
   At(2024, 4, 20);
   Select("S", "20240331", 1, 9999, "E", false);  // no account needed
   EXPECT_EQ(Run(), 0);
