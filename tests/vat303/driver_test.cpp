@@ -247,6 +247,14 @@ TEST_F(DriverTest, WithoutTheHoldersTaxIdentifierNoPaymentRequestIsMade) {
   EXPECT_TRUE(PrintProgramRan());
 }
 
+TEST_F(DriverTest, RecordFilesThatAreNotOpenStopTheRunWithAMessage) {
+  Select("S", "20240630", 1, 9999, "N", false);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Said(texts::kReadError));
+  EXPECT_NE(messages[0].find("TAULES\\UTerrito (3)"), std::string::npos) << messages[0];
+  EXPECT_TRUE(Outputs().empty());
+}
+
 TEST_F(DriverTest, APrintProgramThatCannotBeStartedIsReported) {
   LoadOffice();
   OpenFiles();

@@ -89,28 +89,6 @@ TEST_F(ReportTest, HeadingTakesSixLinesAndAFullPageStartsAnother) {
   EXPECT_EQ(lines[28], " 123 ,    1.234'56-, 1 ");
 }
 
-TEST_F(ReportTest, WarningsOfTheChecksAndTheTotals) {
-  vat303::IsSpanish = false;
-  vat303::HasTaxId = false;
-  vat303::HasAccount = false;
-  vat303::ReportLine();
-  EXPECT_EQ(output::LineCount, 6 + 4);
-  vat303::IsSpanish = vat303::HasTaxId = vat303::HasAccount = true;
-  vat303::ReportLine();
-  vat303::ReportTotals();
-  const std::vector<std::string> lines = Lines();
-  std::vector<std::string> warnings;
-  for (const std::string& l : lines)
-    if (l.find("***") != std::string::npos) warnings.push_back(l.substr(0, 4));
-  EXPECT_EQ(warnings, (std::vector<std::string>{" 7 ,", " 7 ,", " 6 ,"}));
-  const std::size_t n = lines.size();
-  EXPECT_EQ(lines[n - 10], " 53 ," + std::string(82, '-') + ", 1 ");
-  EXPECT_EQ(lines[n - 9], " 6 ,TOTALS, 0 ");
-  EXPECT_EQ(lines[n - 7], " 53 ,      420'00 , 0 ");
-  EXPECT_EQ(lines[n - 2], " 123 ,    2.469'12-, 1 ");
-  EXPECT_EQ(lines[n - 1], " 6 ," + std::string(129, '=') + ", 1 ");
-}
-
 TEST_F(ReportTest, ALongTitleStartsLeftOfTheFirstColumn) {
   records::TerritoryRecord.replace(1, 10, "ABCDEFGHIJ");
   settings::Idioma = "XXX";
