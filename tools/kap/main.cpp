@@ -25,6 +25,7 @@ void Usage() {
                "  kap dump DIR TABLE                        all records of a table as CSV\n"
                "  kap demo DIR [--owners N] [--today YYYYMMDD]   a demo office in an empty data tree\n"
                "  kap lock DIR TABLE KEY                    hold one record locked until input ends\n"
+               "  kap show303 FILE                          a filing file field by field, checked\n"
                "  kap run303 DIR --mode S|R --date YYYYMMDD [options]   one run of the return without the screen\n"
                "TABLE is one of:"
             << tables << "\n";
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
   if (command == "dump") return kap::CmdDump(args);
   if (command == "demo") return kap::CmdDemo(args);
   if (command == "lock") return kap::CmdLock(args);
+  if (command == "show303") return kap::CmdShow303(args);
   if (command == "run303") {
     kap::Error("run303: not available yet");
     return 2;
