@@ -26,6 +26,24 @@ std::string StripBlanks(const std::string& s) {
   return s.substr(b, e - b);
 }
 
+// A folder named relative to the current directory, made absolute: the
+// program moves into DataRoot later, and the folder must still be found.
+// Empty stays empty (it means the current directory wherever that is).
+std::string Absolute(const std::string& dir) {
+  if (dir.empty() || dir[0] == '/' || dir[0] == '\\') return dir;
+  return os::CurrentDir() + dir;
+}
+
+// The variable's value made absolute; a relative value is also written back
+// to the environment, so that the programs this one starts once it is in the
+// data root (the print program) find the same folders.
+std::string AbsoluteEnv(const char* name) {
+  const std::string value = os::GetEnv(name);
+  const std::string absolute = Absolute(value);
+  if (absolute != value) os::SetEnv(name, absolute);
+  return absolute;
+}
+
 }  // namespace
 
 void ParseColourSet(const std::string& text, int pairs[2][5]) {
@@ -60,18 +78,24 @@ std::string EnvironmentMode() {
 }
 
 void ConfigSetup() {
-  DataRoot = os::GetEnv("KAPROOT");
-  ExeDir = os::GetEnv("KAPEXE");
-  TmpDir = WithSeparator(os::GetEnv("KAPTMP"));
+  // Relative folders are made absolute at once: they name places seen from
+  // the directory the program was started in.
+  DataRoot = AbsoluteEnv("KAPROOT");
+  ExeDir = AbsoluteEnv("KAPEXE");
+  TmpDir = WithSeparator(AbsoluteEnv("KAPTMP"));
 
   const std::string session = TmpDir + "Sessio.ini";
   MenuTitle = " " + IniRead(session, "Menu", "Titol") + " ";
   HelpTopic = IniRead(session, "Menu", "NomMenu");
+  // "TERM" names the terminal type here, so the folder comes from "KAPTERM".
   TermDir = IniRead(session, "Terminal", "Dir");
-  if (TermDir.empty()) TermDir = os::GetEnv("TERM");
-  TermDir = WithSeparator(TermDir);
+  if (TermDir.empty()) TermDir = AbsoluteEnv("KAPTERM");
+  TermDir = Absolute(WithSeparator(TermDir));
 
   if (TmpDir.empty()) TmpDir = TermDir;
+  // The clipboard file belongs to the terminal: its temporary folder, or
+  // with none configured the folder the settings were read from.
+  os::SetClipboardDir(TmpDir.empty() ? os::CurrentDir() : TmpDir);
 
   format::SetCurrency("a,E");
 

@@ -5,6 +5,7 @@
 
 #include "app/config_setup.h"
 #include "format/dates.h"
+#include "forms/hooks.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "settings/config.h"
@@ -13,32 +14,8 @@ namespace app {
 
 using namespace settings;
 
-namespace {
-
-int Number(const std::string& digits) {
-  int value = 0;
-  for (char c : digits) value = value * 10 + (c >= '0' && c <= '9' ? c - '0' : 0);
-  return value;
-}
-
-}  // namespace
-
 PeriodEnd ProposedPeriodEnd(const std::string& packedSysDate) {
-  const std::string empty = format::PackDigits("00000000");
-  std::string digits = format::UnpackDigits(packedSysDate);
-  if (packedSysDate.size() != 4 || digits.size() != 8) return {empty, ""};
-  const int month = Number(digits.substr(4, 2));
-  if (month < 1 || month > 12) return {empty, ""};
-
-  // January, April, July, October go back one month; the second month of a
-  // quarter two; the third month three: into the last month of the quarter before.
-  const int back = (month - 1) % 3 + 1;
-  const std::string inMonth = format::DateAdd(packedSysDate, -back, "M");
-  const std::string monthDigits = format::UnpackDigits(inMonth);
-  if (monthDigits.size() != 8) return {empty, ""};
-  // The month's last day: its first day, one month on, one day back.
-  const std::string first = format::PackDigits(monthDigits.substr(0, 6) + "01");
-  const std::string end = format::DateAdd(format::DateAdd(first, 1, "M"), -1, "D");
+  const std::string end = forms::QuarterEndBefore(packedSysDate);
   return {end, format::DateText(end)};
 }
 
@@ -48,16 +25,14 @@ int MainFlow() {
   if (!console::Start(console::Backend::Terminal)) console::Start(console::Backend::Headless);
   console::ShowCursor(false);
   ConfigSetup();
-  if (!DataRoot.empty()) {
-    // A relative root would no longer lead to the data once it is the
-    // current directory, so it is made absolute first.
-    if (DataRoot[0] != '/' && DataRoot[0] != '\\') DataRoot = os::CurrentDir() + DataRoot;
-    os::SetCurrentDir(DataRoot);
-  }
+  // The set-up made DataRoot and the terminal's folders absolute, so they
+  // still lead to the same places from the data root.
+  if (!DataRoot.empty()) os::SetCurrentDir(DataRoot);
   FormName = "RUVOZ303";
   if (!LoadProgramForm()) {
     CloseDataFiles();
     console::Stop();
+    ReportFormError();
     return 1;
   }
   ProposedPeriod = ProposedPeriodEnd(SysDate);
@@ -65,6 +40,7 @@ int MainFlow() {
   OpenDataFiles();
   ReadPresenterSettings();
   RunReturnDriver();
+  TakePresenterFromForm();
   SavePresenterSettings();
   CloseDataFiles();
   console::Stop();

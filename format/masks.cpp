@@ -21,13 +21,19 @@ struct FillState {
   char Char() const { return fill == Fill::Star ? '*' : ' '; }
 };
 
-// The number as plain text when it does not fit the mask.
+// The number as plain text when it does not fit the mask. A value that
+// rounds to zero is shown as the zero it is, without a sign: "0", or the
+// decimals alone when the "0" before the point has no room.
 std::string OverflowText(std::size_t length, const std::string& digits, int decimals,
                          bool negative, char decimalChar) {
   std::string all = digits;
   const std::size_t dec = static_cast<std::size_t>(decimals);
   if (all.size() < dec) all.insert(0, dec - all.size(), '0');
-  const std::string integerDigits = all.substr(0, all.size() - dec);
+  std::string integerDigits = all.substr(0, all.size() - dec);
+  if (digits.empty()) {
+    negative = false;
+    if (decimals == 0 || length > dec + 1) integerDigits.assign(1, '0');
+  }
   if (length < integerDigits.size() + (negative ? 1 : 0)) return std::string(length, '!');
   std::string text = negative ? "-" : "";
   text += integerDigits;

@@ -66,6 +66,10 @@ void Justify(std::string& line, int indent, int width) {
 }  // namespace
 
 void WrapText(std::string& text, int indent, int width, const std::string& align) {
+  // Widths and indents are 16-bit values: held at those limits, no line asks
+  // for more than 32767 columns and no arithmetic below can overflow.
+  indent = std::clamp(indent, -32768, 32767);
+  width = std::clamp(width, -32768, 32767);
   const std::string mode = AsciiUpper(align);
   const bool left = mode == "E" || mode == "L" || mode == "I";
   const bool dashes = mode == "N";
@@ -77,7 +81,7 @@ void WrapText(std::string& text, int indent, int width, const std::string& align
   size_t p = 0;
   bool first = true;
   while (p < len) {
-    const int lineIndent = first ? std::max(indent, 0) : (indent < 0 && indent != INT_MIN ? -indent : 0);
+    const int lineIndent = first ? std::max(indent, 0) : (indent < 0 ? -indent : 0);
     first = false;
     // At least one column, so that every line takes something from the text.
     const int room = std::max(width - lineIndent, 1);

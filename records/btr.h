@@ -20,7 +20,8 @@
 
 namespace records {
 
-// Opens the file and registers `record`. A file that does not exist is
+// Opens the file and registers `record`. File number 0 is refused with 1002
+// (it marks a free entry). A file that does not exist is
 // created from DataRoot + "ddf\" + base name + ".xdf". On any failure other
 // than 1002 and 1003 the program stops with a message (exit code 0), so a
 // return means 0, 1002 or 1003.
@@ -61,15 +62,18 @@ void BtrCloseAll(int& status);
 void BtrKeyInfo(int fileNumber, int keyNumber, int& keyLength, int& recordLength);
 
 // The texts the layer shows, in the session's language: the open failure
-// ("NO ES POT ACCEDIR AL FITXER " + name + " (" + status + ")") and the
+// ("NO ES POT ACCEDIR AL FITXER " + host path + " (" + status + ")") and the
 // lock wait. LastMessage is the last text the layer put on the screen
 // (empty before any), so a test can see what a stopped run showed.
 std::string OpenFailureText(const std::string& name, int status);
+// A file name as messages show it: the host's path, absolute, "/" throughout
+// ("DADES\VPropiet" opened from /data/ is "/data/DADES/VPropiet").
+std::string HostFileName(const std::string& name);
 std::string LockWaitText();
 const std::string& LastMessage();
 
 // Ends the program after a fatal open failure: closes every record file and
-// exits with code 0.
+// exits with code 0 (through os::EndProgram, like every other early end).
 [[noreturn]] void StopProgram();
 
 }  // namespace records

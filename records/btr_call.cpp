@@ -7,6 +7,7 @@
 #include "platform/os/os.h"
 #include "records/btr.h"
 #include "records/open_file_table.h"
+#include "screen/keys.h"
 #include "screen/windows.h"
 
 namespace records::detail {
@@ -68,6 +69,7 @@ int BtrCall(int index, int operation) {
     if ((status == 84 || status == 85) && entry.lockMode == 1) {
       int waitMs = static_cast<int>(std::lround(10000.0 * os::Rnd() + 1.0));
       os::SleepMs(waitMs);
+      screen::EndIfTerminalGone();
       if (attempts < 2) ++attempts;
       continue;
     }

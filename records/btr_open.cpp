@@ -108,6 +108,11 @@ void ChooseRecordStore() {
   StopProgram();
 }
 
+void CloseFilesAtEnd() {
+  int status = 0;
+  BtrCloseAll(status);
+}
+
 }  // namespace
 
 std::string OpenFailureText(const std::string& name, int status) {
@@ -115,16 +120,27 @@ std::string OpenFailureText(const std::string& name, int status) {
   static const std::string glg = "NOM SE PODE ACEDER AO FICHEIRO ";
   static const std::string oci = "NON SE P\xE3T ACCEDIR ATH FICH\xD4R ";
   static const std::string cat = "NO ES POT ACCEDIR AL FITXER ";
-  return detail::LanguageText(spa, glg, oci, cat) + name + " (" + std::to_string(status) + ")";
+  return detail::LanguageText(spa, glg, oci, cat) + HostFileName(name) + " (" + std::to_string(status) + ")";
+}
+
+std::string HostFileName(const std::string& name) {
+  const std::string host = os::HostPath(name);
+  if (!host.empty() && host[0] == '/') return host;
+  return os::CurrentDir() + host;
 }
 
 void StopProgram() {
   int status = 0;
   BtrCloseAll(status);
-  std::exit(0);
+  os::EndProgram(0);
 }
 
 void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& status) {
+  // 0 marks a free entry: it names no file and could never be found again.
+  if (fileNumber == 0) {
+    status = 1002;
+    return;
+  }
   int freeIndex = 0;
   if (detail::FindEntry(fileNumber, &freeIndex) != 0) {
     status = 1002;
@@ -135,6 +151,9 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
     return;
   }
   ChooseRecordStore();
+  // However the program ends (its terminal gone, a stop), the files are
+  // closed first, so other terminals get their locks back at once.
+  os::AtProgramEnd(CloseFilesAtEnd);
   detail::FileEntry& entry = detail::Entry(freeIndex);
   detail::ClearEntry(entry);
   entry.fileNumber = fileNumber;
@@ -146,15 +165,20 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
     detail::ClearEntry(entry);
     OpenFailed(name, 11);
   }
+  bool createTried = false;
   for (;;) {
     status = OpenCall(entry, split.path);
     if (status == 85) {
       os::SleepMs(3000);
+      screen::EndIfTerminalGone();
       continue;
     }
-    if (status == 12) {
+    if (status == 12 && !createTried) {
+      createTried = true;
       int created = CreateCall(entry, split.path, split.baseName);
-      if (created == 0) continue;
+      // 59: another terminal created the file between our open and our
+      // create; it is there now, so the open is simply tried again.
+      if (created == 0 || created == 59) continue;
       status = created;
     }
     break;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "settings/catalogue.h"
 #include "settings/config.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
@@ -82,6 +83,14 @@ void DrawPage(const HelpText& help, int first) {
   for (int i = 0; i < help.page; ++i) DrawLine(help, first + i, i + 1);
 }
 
+// A topic without a help file: say so, and wait for the operator's key.
+void MissingTopic(const std::string& topic) {
+  MessageBox(12, settings::Translate("NO HI HA AJUDA PER A AQUEST TEMA: ") + topic);
+  int key = 0;
+  WaitKey(key);
+  WindowPop();
+}
+
 void TextHelp(const std::string& topic) {
   HelpText help;
   help.lineLength = ScreenColumns();
@@ -90,7 +99,10 @@ void TextHelp(const std::string& topic) {
   const std::string name = "AJUDA\\" + topic + ".HLP";
   if (!os::FileExists(name) || !os::ReadFile(name, help.data)) {
     help.data.clear();
-    os::ReadFile(settings::DataRoot + name, help.data);
+    if (!os::ReadFile(settings::DataRoot + name, help.data)) {
+      MissingTopic(topic);
+      return;
+    }
   }
   help.lines = static_cast<int>(help.data.size() / static_cast<std::size_t>(help.lineLength));
   help.page = (ScreenRows() - 3) - 5;
@@ -160,9 +172,11 @@ void TextHelp(const std::string& topic) {
 
 void HelpViewer(const std::string& topic) {
   if (settings::EnvMode == "WIN") {
-    // The page path in the host's form: the shell would eat the "\\".
+    // The command processor with "/C USTART" and the page, each one argument
+    // and no shell in between: a blank or a ";" in the data folder's name is
+    // part of the path, never a second command.
     const std::string page = os::HostPath(settings::DataRoot + "AJUDA\\" + topic + ".HTM");
-    os::RunShell(os::GetEnv("COMSPEC") + " /C USTART " + page);
+    os::RunProgram(os::GetEnv("COMSPEC"), {"/C", "USTART", page});
     return;
   }
   TextHelp(topic);

@@ -16,6 +16,7 @@ namespace {
 constexpr int kAltScan = 0x38;
 constexpr int kCalculatorKey = 0x2D00;
 constexpr int kCalendarKey = 0x2E00;
+constexpr int kExitTerminalGone = 1;
 
 std::string g_typeAhead;
 int g_mouseState = 0;
@@ -95,6 +96,12 @@ int Signed16(int v) { return static_cast<std::int16_t>(static_cast<std::uint16_t
 
 }  // namespace
 
+void EndIfTerminalGone() {
+  // Nobody is left to press a key: end the program through its exit path,
+  // which closes the record files (their locks go with them).
+  if (console::InputGone()) os::EndProgram(kExitTerminalGone);
+}
+
 bool WaitForInput() {
   if (!g_typeAhead.empty()) return true;
   return WaitForConsoleInput() || !g_typeAhead.empty();
@@ -102,6 +109,7 @@ bool WaitForInput() {
 
 bool WaitForConsoleInput() {
   if (console::WaitEvent(-1)) return true;
+  EndIfTerminalGone();
   if (console::CurrentBackend() == console::Backend::Headless) {
     if (!g_idleHook) return false;
     const std::function<void()> hook = g_idleHook;  // the hook may replace itself

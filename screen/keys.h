@@ -30,10 +30,17 @@ std::string Calendar();
 // ---- additions ---------------------------------------------------------------------
 // Blocks until console input (or type-ahead) is waiting. False only with the
 // headless console when its scripted queue is exhausted (tests): callers then
-// end their wait as if Esc had been pressed.
+// end their wait as if Esc had been pressed. When the terminal goes away
+// (console::InputGone) the program ends here with exit code 1, through
+// os::EndProgram, so every wait for a key (WaitKey, the field editor, the
+// help viewer, ...) ends it the same way.
 bool WaitForInput();
 // The same for console input only (readers that bypass the type-ahead).
 bool WaitForConsoleInput();
+// Ends the program (exit code 1, through os::EndProgram) when the terminal
+// went away; returns otherwise. For waits that are not for a key (a record
+// held by another user), so that they do not outlive the terminal either.
+void EndIfTerminalGone();
 // Tests: called when the headless console's scripted input has run out,
 // before a wait gives up; it may read the screen and script more input, and
 // the wait then goes on. An empty function removes it.

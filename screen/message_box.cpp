@@ -1,4 +1,5 @@
 // A framed message window centred on column 41 around a base row.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,9 @@ void MessageBox(int baseRow, const std::string& text) {
   SetAttr("+rh");
   std::string laid = text;
   format::WrapText(laid, 0, kLineWidth, "i");
-  const int n = static_cast<int>(laid.size() / kLineWidth);
+  // A text longer than the screen is cut to the lines that fit inside the
+  // frame: the window always opens, so the caller's pop closes this one.
+  const int n = std::min(static_cast<int>(laid.size() / kLineWidth), ScreenRows() - 2);
   std::vector<std::string> lines;
   std::size_t longest = 0;
   for (int k = 0; k < n; ++k) {
@@ -35,10 +38,6 @@ void MessageBox(int baseRow, const std::string& text) {
   if (bottom > ScreenRows()) {
     bottom = ScreenRows();
     top = bottom - n - 1;
-  }
-  if (top < 1) {
-    SetAttr("-");
-    return;
   }
   const int w = static_cast<int>(longest);
   const int left = 41 - (w + 1) / 2 - 2;

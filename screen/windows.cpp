@@ -1,7 +1,7 @@
 // Screen geometry, window-relative positions and the stack of pop-up windows.
 //
-// Each open window keeps what it covers in the window stack file
-// "WinPush.tmp" of the temporary directory:
+// Each open window keeps what it covers in memory, and a copy in the window
+// stack file "WinPush.tmp" of the temporary directory:
 //   bytes 1-4  stack top: 1-based position of the next free byte (32-bit LE)
 //   from 5     one record per window, in opening order:
 //              cursor row, cursor column (2 digits each), the enclosing
@@ -10,6 +10,7 @@
 //              the covered cells row by row (character byte, attribute byte),
 //              then the record length in 5 digits (20 + cell bytes + 5).
 #include <string>
+#include <vector>
 
 #include "settings/config.h"
 #include "platform/console/console.h"
@@ -21,6 +22,10 @@ namespace {
 
 int g_depth = 0;
 int g_top = 0, g_left = 0, g_bottom = 0, g_right = 0;
+// The records of the open windows, innermost last: the truth that pops
+// restore from. The stack file is kept as their copy; a file that cannot be
+// written, or is deleted or cut by someone else, changes nothing here.
+std::vector<std::string> g_saved;
 
 std::string StackPath() { return settings::TmpDir + "WinPush.tmp"; }
 
@@ -47,11 +52,16 @@ std::string LittleEndian32(long long v) {
   return out;
 }
 
-long long ReadStackTop(os::File& f) {
-  unsigned char b[4] = {0, 0, 0, 0};
-  if (!os::Seek(f, 0) || os::Read(f, b, 4) != 4) return 5;
-  return static_cast<long long>(b[0]) | (static_cast<long long>(b[1]) << 8) |
-         (static_cast<long long>(b[2]) << 16) | (static_cast<long long>(b[3]) << 24);
+// The stack file as the open windows make it: stack top, then the records.
+// It goes with the last window. Written in place: it is this terminal's own.
+void WriteStackFile() {
+  if (g_saved.empty()) {
+    os::DeleteFile(StackPath());
+    return;
+  }
+  std::string data;
+  for (const std::string& record : g_saved) data += record;
+  os::WriteFile(StackPath(), LittleEndian32(5 + static_cast<long long>(data.size())) + data);
 }
 
 bool Inside(int row, int column) {
@@ -96,20 +106,6 @@ void WinPrint(const std::string& text) {
 
 void WindowPush(int top, int left, int bottom, int right) {
   if (!Inside(top, left) || !Inside(bottom, right)) return;
-  const std::string path = StackPath();
-  os::File f;
-  if (!os::Open(f, path, "r+b") && !os::Open(f, path, "w+b")) return;
-  long long stackTop = 5;
-  const long long length = os::Length(f);
-  if (g_depth == 0) {
-    // No window is open: whatever the file holds was left by an earlier run.
-    os::Truncate(f, 0);
-  } else if (length > 3) {
-    stackTop = ReadStackTop(f);
-    if (stackTop < 5) stackTop = 5;
-    if (stackTop > length + 1) stackTop = length + 1;
-  }
-
   std::string record;
   record += ZeroPad(console::CursorRow(), 2) + ZeroPad(console::CursorColumn(), 2);
   if (g_depth == 0)
@@ -126,11 +122,8 @@ void WindowPush(int top, int left, int bottom, int right) {
     }
   }
   record += ZeroPad(static_cast<int>(20 + cellBytes + 5), 5);
-
-  const bool written = os::Seek(f, stackTop - 1) && os::Write(f, record) && os::Seek(f, 0) &&
-                       os::Write(f, LittleEndian32(stackTop + static_cast<long long>(record.size())));
-  os::Close(f);
-  if (!written) return;
+  g_saved.push_back(record);
+  WriteStackFile();
   g_top = top;
   g_left = left;
   g_bottom = bottom;
@@ -139,46 +132,16 @@ void WindowPush(int top, int left, int bottom, int right) {
 }
 
 void WindowPop() {
-  const std::string path = StackPath();
-  os::File f;
-  if (!os::Open(f, path, "r+b")) return;
-  const long long length = os::Length(f);
-  if (length <= 3 || g_depth == 0) {
-    os::Close(f);
-    os::DeleteFile(path);
+  if (g_saved.empty()) {
+    // No window is open: whatever the file holds was left by an earlier run.
+    os::DeleteFile(StackPath());
     return;
   }
-  const long long stackTop = ReadStackTop(f);
-  std::string lengthText(5, '\0');
-  const bool haveLength = stackTop >= 11 && stackTop <= length + 1 && os::Seek(f, stackTop - 6) &&
-                          os::Read(f, lengthText.data(), 5) == 5;
-  const int recordLength = haveLength ? ParseDigits(lengthText, 0, 5) : -1;
-  const long long start = stackTop - recordLength;  // 1-based position of the record
-  std::string record;
-  bool valid = recordLength >= 25 && start >= 5;
-  if (valid) {
-    record.assign(static_cast<std::size_t>(recordLength), '\0');
-    valid = os::Seek(f, start - 1) && os::Read(f, record.data(), record.size()) == record.size();
-  }
+  const std::string record = g_saved.back();
+  g_saved.pop_back();
   int field[10] = {};
-  for (int i = 0; valid && i < 10; ++i) {
-    field[i] = ParseDigits(record, static_cast<std::size_t>(2 * i), 2);
-    if (field[i] < 0) valid = false;
-  }
+  for (int i = 0; i < 10; ++i) field[i] = ParseDigits(record, static_cast<std::size_t>(2 * i), 2);
   const int top = field[6], left = field[7], bottom = field[8], right = field[9];
-  if (valid) {
-    const long long cells = (bottom >= top && right >= left)
-                                ? static_cast<long long>(bottom - top + 1) * (right - left + 1)
-                                : 0;
-    valid = 20 + 2 * cells + 5 == recordLength;
-  }
-  if (!valid) {
-    // A damaged stack cannot be restored; forget it rather than paint garbage.
-    os::Close(f);
-    os::DeleteFile(path);
-    g_depth = 0;
-    return;
-  }
 
   --g_depth;
   g_top = field[2];
@@ -193,11 +156,7 @@ void WindowPop() {
     }
   }
   console::SetCursor(field[0], field[1]);
-  os::Seek(f, 0);
-  os::Write(f, LittleEndian32(start));
-  os::Truncate(f, start - 1);
-  os::Close(f);
-  if (start < 6) os::DeleteFile(path);
+  WriteStackFile();
 }
 
 void WindowFrame(int style) {
@@ -225,6 +184,7 @@ void ScrollArea(int top, int left, int bottom, int right, int n) {
 
 void ResetWindowsForTests() {
   g_depth = 0;
+  g_saved.clear();
   g_top = g_left = g_bottom = g_right = 0;
   ResetAttributesForTests();
 }

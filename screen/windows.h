@@ -16,11 +16,15 @@ void WinLocate(int row, int column);
 int WinInnerTop();
 int WinInnerLeft();
 int WinInnerRight();
-// Saves the screen rectangle (border included) to the window stack file
-// "WinPush.tmp" in settings::TmpDir and makes it the current window. Draws nothing.
+// Saves the screen rectangle (border included) and makes it the current
+// window. Draws nothing. What it covers is kept in memory, with a copy in the
+// window stack file "WinPush.tmp" in settings::TmpDir; a rectangle outside
+// the screen opens nothing.
 void WindowPush(int top, int left, int bottom, int right);
 // Closes the innermost window and restores what it covered, the cursor and
-// the enclosing window.
+// the enclosing window, from memory: a stack file that could not be written,
+// or was deleted or cut meanwhile, changes nothing. The file then holds the
+// windows still open (it is deleted with the last one).
 void WindowPop();
 // Border of the current window (0 blank, 1 single line, 2 double line) in
 // the current attribute; clears its inside.
@@ -32,7 +36,8 @@ void ScrollArea(int top, int left, int bottom, int right, int n);
 // slot first, "-" restores the last saved one. Case-insensitive.
 void SetAttr(const std::string& code);
 // Centred framed window around base row holding the text; left open for the
-// caller to close with WindowPop.
+// caller to close with WindowPop. A text longer than the screen is cut to the
+// lines that fit, so the window always opens.
 void MessageBox(int baseRow, const std::string& text);
 void HelpViewer(const std::string& topic);
 

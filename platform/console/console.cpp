@@ -95,6 +95,8 @@ bool WaitEvent(int timeoutMs) {
   return !g_queue.empty();
 }
 
+bool InputGone() { return g_backend == Backend::Terminal && detail::TerminalInputGone(); }
+
 void FlushInput() {
   if (g_backend == Backend::Terminal) detail::TerminalFlushInput();
   g_queue.clear();
@@ -157,5 +159,17 @@ void Beep() {
 }
 
 int BeepCount() { return g_beeps; }
+
+}  // namespace console
+
+// ---- addition: the next input event without taking it ---------------------------
+namespace console {
+
+bool PeekEvent(Event& event) {
+  if (g_backend == Backend::Terminal && g_queue.empty()) detail::TerminalReadInput(0);
+  if (g_queue.empty()) return false;
+  event = g_queue.front();
+  return true;
+}
 
 }  // namespace console

@@ -94,6 +94,12 @@ bool PollEvent(Event& event);
 bool WaitEvent(int timeoutMs);
 // Discards everything pending.
 void FlushInput();
+// True once the terminal went away (hung up, closed, its input ended or
+// became invalid). The terminal has then been restored as far as it still
+// can be; PollEvent finds nothing and WaitEvent returns false at once, so
+// the caller must end the program (it is never woken by a key again).
+// Always false headless.
+bool InputGone();
 // Current modifier state (what the last event reported).
 int ModifierState();
 // Mouse reporting: number of buttons (0 = no mouse) and reporting on/off.
@@ -134,3 +140,10 @@ int BeepCount();
 //  - Headless: WaitEvent returns at once (false on an empty queue) whatever
 //    the timeout; MouseButtons() is 3. Terminal: 3 on xterm-like terminals
 //    (SGR mouse reports), 0 on the Linux console.
+
+// ---- addition: the next input event without taking it ---------------------------
+namespace console {
+// Copies the next pending event into `event` and leaves it waiting (what the
+// terminal has sent is read first, without waiting). False when none is waiting.
+bool PeekEvent(Event& event);
+}  // namespace console

@@ -39,6 +39,9 @@ void TerminalRefresh();
 // (< 0: no limit, 0: not at all) for at least one event.
 void TerminalReadInput(int timeoutMs);
 void TerminalFlushInput();
+// True once the terminal went away (hang-up, end of input, read error,
+// invalid descriptor); the terminal has been restored and stopped then.
+bool TerminalInputGone();
 void TerminalBeep();
 void TerminalSetMouse(bool on);
 // 3 where the terminal reports xterm-style mouse presses, 0 where it cannot.

@@ -1,7 +1,13 @@
 // Decoding of terminal input: control bytes, UTF-8 characters, CSI and SS3
 // sequences with xterm modifier parameters ("\e[1;5D", "\e[15;2~"), the rxvt
-// suffixes ($ ^ @), the Linux console's "\e[[A".."\e[[E", Esc-prefixed Alt
-// keys and mouse reports in both the SGR (1006) and the old X10 form.
+// suffixes ($ ^ @) and arrows ("\eOa" Ctrl+Up, "\e[a" Shift+Up), the Linux
+// console's "\e[[A".."\e[[E", characters with modifiers in the extended forms
+// ("\e[27;5;99~" of xterm's modifyOtherKeys, "\e[99;5u" of the CSI u form that
+// tmux's extended keys also use), Esc-prefixed Alt keys and mouse reports in
+// both the SGR (1006) and the old X10 form.
+//
+// Every sequence is decoded on its own, without recursion, so that a burst of
+// any length costs time in proportion to its length.
 //
 // Alt plus keypad digits cannot be decoded here: terminals do not report the
 // Alt key by itself nor keypad digits as cursor keys, so a character typed
@@ -140,6 +146,66 @@ int Param(const std::vector<int>& p, std::size_t i, int fallback) {
   return (i < p.size() && p[i] != 0) ? p[i] : fallback;
 }
 
+// Splits "99:67;5:1" into its ";"-separated groups, each a list of its
+// ":"-separated numbers (empty fields are 0).
+std::vector<std::vector<int>> ParamGroups(std::string_view text) {
+  std::vector<std::vector<int>> out(1, std::vector<int>(1, 0));
+  for (char c : text) {
+    if (c == ';') out.emplace_back(1, 0);
+    else if (c == ':') out.back().push_back(0);
+    else if (c >= '0' && c <= '9' && out.back().back() < 100000) out.back().back() = out.back().back() * 10 + (c - '0');
+  }
+  return out;
+}
+
+int GroupValue(const std::vector<std::vector<int>>& g, std::size_t group, std::size_t item, int fallback) {
+  return (group < g.size() && item < g[group].size() && g[group][item] != 0) ? g[group][item] : fallback;
+}
+
+// A key given as its character code (Unicode) and modifier bits, as the
+// extended forms report it: Ctrl with a letter gives its control code
+// (Ctrl+C 3, Ctrl+V 22), Shift with a letter the capital, Alt with a key of
+// the main block that key's scan code (as the Esc-prefixed Alt keys do).
+Decoded ModifiedKey(int code, int mods, Event& event) {
+  switch (code) {
+    case 9:
+      event = (mods & kShift) ? KeyEvent(0, 0x0F, mods) : KeyEvent(9, 0x0F, mods);
+      return Decoded::Event;
+    case 13: event = KeyEvent(13, 0x1C, mods); return Decoded::Event;
+    case 27: event = KeyEvent(27, 0x01, mods); return Decoded::Event;
+    case 8: case 127: event = KeyEvent(8, 0x0E, mods); return Decoded::Event;
+    default: break;
+  }
+  if (code <= 0) return Decoded::Ignored;
+  if (code < 0x20) {
+    if (DecodeAsciiByte(static_cast<unsigned char>(code), event) != Decoded::Event) return Decoded::Ignored;
+    event.modifiers |= mods;
+    return Decoded::Event;
+  }
+  int ch = code;
+  if (code >= 0x7F) {
+    ch = UnicodeToCp850(static_cast<char32_t>(code));
+    if (ch < 0) return Decoded::Ignored;
+  }
+  auto c = static_cast<unsigned char>(ch);
+  const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  const unsigned char lower = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+  const int scan = ScanCodeOfChar(lower);
+  if ((mods & kLeftAlt) && scan != 0) {
+    event = KeyEvent(0, scan, mods);
+    return Decoded::Event;
+  }
+  if ((mods & kLeftCtrl) && letter) {
+    event = KeyEvent(static_cast<unsigned char>(lower - 'a' + 1), scan, mods);
+    return Decoded::Event;
+  }
+  // Ctrl+[ \ ] ^ _ are the control codes 27 to 31, as terminals send them otherwise.
+  if ((mods & kLeftCtrl) && c >= '[' && c <= '_') return ModifiedKey(c & 0x1F, mods, event);
+  if ((mods & kShift) && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+  event = CharEvent(c, mods);
+  return Decoded::Event;
+}
+
 Event MouseEvent(int buttonCode, int column, int row) {
   Event e;
   e.kind = Event::Mouse;
@@ -212,18 +278,20 @@ Decoded DecodeCsi(std::string_view bytes, std::size_t& consumed, Event& event) {
     if (fin == '^') modifiers |= kLeftCtrl;
     if (fin == '@') modifiers |= kShift | kLeftCtrl;
     const int n = Param(p, 0, 0);
-    if (n == 27 && p.size() >= 3) {  // xterm modifyOtherKeys: 27;mod;char
-      const int mods = ModifiersOfParam(p[1]);
-      const int code = p[2];
-      if (code == 9 && (mods & kShift)) { event = KeyEvent(0, 0x0F, mods); return Decoded::Event; }
-      if (code <= 0 || code > 0x7E) return Decoded::Ignored;
-      if (DecodeAsciiByte(static_cast<unsigned char>(code), event) != Decoded::Event) return Decoded::Ignored;
-      event.modifiers |= mods;
-      return Decoded::Event;
-    }
+    if (n == 27 && p.size() >= 3 && fin == '~')  // xterm modifyOtherKeys: 27;mod;char
+      return ModifiedKey(p[2], ModifiersOfParam(p[1]), event);
     const int scan = ScanOfTildeCode(n, modifiers);
     if (scan == 0) return Decoded::Ignored;
     event = KeyEvent(0, scan, modifiers);
+    return Decoded::Event;
+  }
+  if (fin == 'u') {  // CSI u: code[:shifted...];mods[:event type]
+    const auto g = ParamGroups(paramText);
+    if (GroupValue(g, 1, 1, 1) == 3) return Decoded::Ignored;  // a key release
+    return ModifiedKey(GroupValue(g, 0, 0, 0), ModifiersOfParam(GroupValue(g, 1, 0, 1)), event);
+  }
+  if (fin >= 'a' && fin <= 'd' && paramText.empty()) {  // rxvt Shift+arrow
+    event = KeyEvent(0, ScanOfFunctionLetter(static_cast<unsigned char>(fin - 'a' + 'A')), kShift);
     return Decoded::Event;
   }
   if (fin == 'Z') {  // back tab
@@ -252,6 +320,10 @@ Decoded DecodeSs3(std::string_view bytes, std::size_t& consumed, Event& event) {
     event = KeyEvent(0, scan, modifiers);
     return Decoded::Event;
   }
+  if (fin >= 'a' && fin <= 'd' && modParam == 0) {  // rxvt Ctrl+arrow
+    event = KeyEvent(0, ScanOfFunctionLetter(static_cast<unsigned char>(fin - 'a' + 'A')), kLeftCtrl);
+    return Decoded::Event;
+  }
   // Keypad in application mode.
   if (fin == 'M') { event = KeyEvent(13, 0x1C, modifiers); return Decoded::Event; }
   static const std::string_view kPadFinals = "jklmnopqrstuvwxy";
@@ -260,6 +332,16 @@ Decoded DecodeSs3(std::string_view bytes, std::size_t& consumed, Event& event) {
   if (k == std::string_view::npos) return Decoded::Ignored;
   event = CharEvent(static_cast<unsigned char>(kPadChars[k]), modifiers);
   return Decoded::Event;
+}
+
+// The number of Esc presses at the start of a run of three or more Esc
+// bytes: all of them when the input ends there, else all but the last,
+// which starts what follows. 0 when `bytes` starts with no such run.
+std::size_t EscRunPresses(std::string_view bytes, bool final) {
+  std::size_t run = 0;
+  while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) == kEsc) ++run;
+  if (run < 3) return 0;
+  return run == bytes.size() && final ? run : run - 1;
 }
 
 // bytes starts with Esc and has at least two bytes.
@@ -274,10 +356,19 @@ Decoded DecodeEscape(std::string_view bytes, bool final, std::size_t& consumed, 
     return Decoded::Event;
   }
   if (second == kEsc) {
-    // Esc Esc: an Alt-prefixed sequence ("\e\e[A"), or two Esc presses.
+    // A run of three or more Esc bytes is that many Esc presses but the last,
+    // which starts whatever follows the run (so 1,000 Esc presses and an
+    // arrow are 1,000 Esc keys and the arrow). The run is consumed at once:
+    // each byte of it is one Esc key.
+    if (const std::size_t presses = EscRunPresses(bytes, final); presses > 0) {
+      consumed = presses;
+      event = KeyEvent(27, 0x01, 0);
+      return Decoded::Event;
+    }
+    // Esc Esc: an Alt-prefixed key ("\e\e[A", "\e\ex"), or two Esc presses.
     if (bytes.size() >= 3) {
       std::size_t inner = 0;
-      const Decoded d = DecodeEscape(bytes.substr(1), false, inner, event);
+      const Decoded d = DecodeEscape(bytes.substr(1), false, inner, event);  // no Esc run there: no deeper call
       if (d == Decoded::Event && event.kind == Event::Key && event.ch != 27) {
         consumed = inner + 1;
         if (event.ch != 0) {
@@ -334,6 +425,25 @@ Decoded DecodeInput(std::string_view bytes, bool final, std::size_t& consumed, E
   if (b0 >= 0x80) return DecodeUtf8(bytes, final, consumed, event);
   consumed = 1;
   return DecodeAsciiByte(b0, event);
+}
+
+std::size_t DecodeEvents(std::string_view bytes, bool final, std::vector<Event>& events) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const std::string_view rest = bytes.substr(at);
+    if (const std::size_t presses = EscRunPresses(rest, final); presses > 0) {
+      events.insert(events.end(), presses, KeyEvent(27, 0x01, 0));
+      at += presses;
+      continue;
+    }
+    std::size_t used = 0;
+    Event event;
+    const Decoded d = DecodeInput(rest, final, used, event);
+    if (d == Decoded::Incomplete) break;
+    if (d == Decoded::Event) events.push_back(event);
+    at += used == 0 ? 1 : used;
+  }
+  return at;
 }
 
 }  // namespace console::detail

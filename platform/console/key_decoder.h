@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "platform/console/console.h"
 
@@ -18,6 +19,10 @@ enum class Decoded {
 // Decodes the input unit at the start of `bytes` (not empty). `final` says
 // that no more bytes are coming soon (the escape delay passed): a pending
 // lone Esc is then the Esc key. `consumed` receives how many bytes were used.
+// A run of three or more Esc bytes is decided at once: every byte of it is an
+// Esc press except the last when more input follows (it starts what follows).
+// DecodeInput reports the run as one Esc event with `consumed` its presses;
+// DecodeEvents gives one Esc key per press.
 //
 // Keys come with their character in CP850 or, for extended keys, the base
 // scan code of the key and the modifier bits (F5 with Ctrl is scan 0x3F with
@@ -26,5 +31,10 @@ enum class Decoded {
 // key (Esc prefix) gives character 0 and the scan code of the key, e.g.
 // Alt+X scan 0x2D with kLeftAlt.
 Decoded DecodeInput(std::string_view bytes, bool final, std::size_t& consumed, Event& event);
+
+// Decodes as much of `bytes` as can be decided, appending the events (one Esc
+// key per byte of an Esc run); returns the number of bytes used. What is left
+// is the start of a sequence still incomplete (nothing when `final`).
+std::size_t DecodeEvents(std::string_view bytes, bool final, std::vector<Event>& events);
 
 }  // namespace console::detail

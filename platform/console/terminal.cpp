@@ -7,6 +7,11 @@
 //
 // The terminal is restored by Stop, at exit (atexit) and on a fatal signal
 // (the handler restores and re-raises the signal).
+//
+// A terminal that goes away (a hang-up signal, the end of the input, a read
+// error, poll reporting a hang-up, an error or an invalid descriptor) is
+// restored as far as it still can be and reported through InputGone; waits
+// return at once from then on, so the caller can end the program cleanly.
 #include <curses.h>
 #include <fcntl.h>
 #include <langinfo.h>
@@ -22,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/console/console_internal.h"
 #include "platform/console/cp850_unicode.h"
@@ -44,9 +50,11 @@ bool g_cursorPending = true;
 bool g_mouseOn = false;
 std::string g_input;           // bytes read but not yet decoded
 std::chrono::steady_clock::time_point g_inputSince;
-int g_wakePipe[2] = {-1, -1};  // written by the SIGWINCH handler
+int g_wakePipe[2] = {-1, -1};  // written by the SIGWINCH and SIGHUP handlers
 volatile sig_atomic_t g_resized = 0;
 volatile sig_atomic_t g_restoring = 0;
+volatile sig_atomic_t g_hangUp = 0;  // set by the SIGHUP handler
+bool g_gone = false;                 // the terminal went away
 bool g_handlersInstalled = false;
 bool g_atexitRegistered = false;
 bool g_colors = false;
@@ -54,9 +62,10 @@ bool g_manyColors = false;     // 16 colours or more
 short g_pairOf[256];           // (fg, bg) console pair -> curses pair, 0 = not yet
 int g_nextPair = 1;
 
-constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
+constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
 struct sigaction g_oldActions[sizeof(kFatalSignals) / sizeof(int)];
 struct sigaction g_oldWinch;
+struct sigaction g_oldHangUp;
 
 void WriteRaw(const char* text) {
   std::size_t left = std::strlen(text);
@@ -93,6 +102,16 @@ void OnResize(int) {
   }
 }
 
+// The terminal hung up: noted here, acted on by the input wait (which the
+// wake pipe interrupts), so that the program ends through its own exit path.
+void OnHangUp(int) {
+  g_hangUp = 1;
+  if (g_wakePipe[1] >= 0) {
+    const char c = 'h';
+    [[maybe_unused]] ssize_t n = ::write(g_wakePipe[1], &c, 1);
+  }
+}
+
 void InstallHandlers() {
   struct sigaction sa{};
   sigemptyset(&sa.sa_mask);
@@ -104,6 +123,10 @@ void InstallHandlers() {
   winch.sa_handler = OnResize;
   winch.sa_flags = SA_RESTART;
   sigaction(SIGWINCH, &winch, &g_oldWinch);
+  struct sigaction hangUp{};
+  sigemptyset(&hangUp.sa_mask);
+  hangUp.sa_handler = OnHangUp;
+  sigaction(SIGHUP, &hangUp, &g_oldHangUp);
   g_handlersInstalled = true;
 }
 
@@ -112,6 +135,10 @@ void RemoveHandlers() {
   for (std::size_t i = 0; i < sizeof(kFatalSignals) / sizeof(int); ++i)
     sigaction(kFatalSignals[i], &g_oldActions[i], nullptr);
   sigaction(SIGWINCH, &g_oldWinch, nullptr);
+  // A hang-up after the terminal was given up ends nothing: the program is
+  // already on its way out through its own exit path.
+  if (g_gone) signal(SIGHUP, SIG_IGN);
+  else sigaction(SIGHUP, &g_oldHangUp, nullptr);
   g_handlersInstalled = false;
 }
 
@@ -243,13 +270,12 @@ void DrawScreen() {
 
 // Decodes what is buffered; `final` when the escape delay has passed.
 void DecodeBuffered(bool final) {
-  while (!g_input.empty()) {
-    std::size_t used = 0;
-    Event event;
-    const Decoded d = DecodeInput(g_input, final, used, event);
-    if (d == Decoded::Incomplete) return;
-    g_input.erase(0, used == 0 ? 1 : used);
-    if (d != Decoded::Event || g_tooSmall) continue;  // keys typed at a too small terminal are dropped
+  if (g_input.empty()) return;
+  std::vector<Event> events;
+  const std::size_t used = DecodeEvents(g_input, final, events);
+  g_input.erase(0, used);
+  if (g_tooSmall) return;  // keys typed at a too small terminal are dropped
+  for (const Event& event : events) {
     QueueEvent(event);
     if (event.kind == Event::Key && (event.modifiers & kLeftAlt)) {
       // The terminal reports Alt only with the key; the release follows it.
@@ -262,12 +288,18 @@ void DecodeBuffered(bool final) {
   }
 }
 
-// Reads what stdin holds now. False when the terminal is gone.
+// Reads what stdin holds now. False when the terminal is gone: end of
+// input, a read error, or poll reporting a hang-up, an error or an invalid
+// descriptor with nothing left to read.
 bool ReadAvailable() {
   char buf[4096];
   for (;;) {
     struct pollfd pfd{STDIN_FILENO, POLLIN, 0};
-    if (poll(&pfd, 1, 0) <= 0 || !(pfd.revents & (POLLIN | POLLHUP | POLLERR))) return true;
+    const int ready = poll(&pfd, 1, 0);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return true;
+    if (pfd.revents & POLLNVAL) return false;
+    if (!(pfd.revents & POLLIN)) return (pfd.revents & (POLLHUP | POLLERR)) == 0;
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) return false;
@@ -277,12 +309,13 @@ bool ReadAvailable() {
   }
 }
 
+// The terminal went away: restore what can be restored, drop pending input
+// and report it from now on (InputGone). Nothing is read or drawn any more.
 void TerminalGone() {
-  // The terminal hung up: end as the hang-up signal would.
+  if (g_gone) return;
+  g_gone = true;
+  g_input.clear();
   TerminalStop();
-  std::signal(SIGHUP, SIG_DFL);
-  std::raise(SIGHUP);
-  std::_Exit(1);
 }
 
 int MsSince(std::chrono::steady_clock::time_point t) {
@@ -325,6 +358,8 @@ bool TerminalStart() {
   }
   g_active = true;
   g_restoring = 0;
+  g_hangUp = 0;
+  g_gone = false;
   g_input.clear();
   g_cursorPending = true;
   g_mouseOn = false;
@@ -372,11 +407,19 @@ void TerminalRefresh() {
   }
 }
 
+bool TerminalInputGone() {
+  if (g_hangUp && g_active) TerminalGone();
+  return g_gone;
+}
+
 void TerminalReadInput(int timeoutMs) {
   if (!g_active) return;
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
-    if (!ReadAvailable()) TerminalGone();
+    if (g_hangUp || !ReadAvailable()) {
+      TerminalGone();
+      return;
+    }
     DecodeBuffered(!g_input.empty() && MsSince(g_inputSince) >= kEscapeDelayMs);
     if (!QueueEmpty()) return;
     if (g_resized) TerminalRefresh();
@@ -403,7 +446,7 @@ void TerminalReadInput(int timeoutMs) {
 
 void TerminalFlushInput() {
   if (!g_active) return;
-  if (!ReadAvailable()) TerminalGone();
+  if (g_hangUp || !ReadAvailable()) TerminalGone();
   g_input.clear();
 }
 

@@ -5,7 +5,8 @@
 // Text goes there in UTF-8 (converted from and to CP850; the byte 0xD5 is the
 // euro sign, as on screen). Otherwise, or when the desktop's tool fails, the
 // clipboard is the file "clipboard.txt" in the terminal's temporary folder
-// (KAPTMP; the current folder when it is unset), holding CP850 bytes and
+// (as the configuration set-up gives it through SetClipboardDir; before that
+// KAPTMP, or the current folder when it is unset), holding CP850 bytes and
 // replaced atomically, so that it is shared by the programs of that terminal.
 #include <iconv.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@ namespace os {
 namespace {
 
 bool g_insert = false;
+std::string g_clipboardDir;  // "" until the set-up gives the terminal's folder
 
 bool OnPath(const std::string& tool) {
   const std::string path = GetEnv("PATH");
@@ -118,12 +120,14 @@ bool DesktopGet(const DesktopTool& tool, std::string& utf8) {
 }
 
 std::string ClipboardFile() {
-  std::string dir = GetEnv("KAPTMP");
+  std::string dir = g_clipboardDir.empty() ? GetEnv("KAPTMP") : g_clipboardDir;
   if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
   return HostPath(dir + "clipboard.txt");
 }
 
 }  // namespace
+
+void SetClipboardDir(const std::string& dir) { g_clipboardDir = dir; }
 
 bool ClipboardSet(const std::string& cp850) {
   DesktopTool tool;

@@ -104,6 +104,13 @@ int RandomInt(int low, int high);       // low..high inclusive
 int RunProgram(const std::string& program, const std::vector<std::string>& args);
 // Runs a command line through the shell, waits, returns its exit code.
 int RunShell(const std::string& commandLine);
+// The one way to end the program from deep inside it: runs the functions
+// given to AtProgramEnd (last given first; each once, even when one of them
+// ends the program again), then exits with `code` as std::exit does.
+// Modules that hold resources another process waits for (record files and
+// their locks) register their closing here.
+void AtProgramEnd(void (*closer)());
+[[noreturn]] void EndProgram(int code);
 // Folder of the running executable, ending with "/".
 std::string ExecutableDir();
 int ProcessId();
@@ -120,6 +127,11 @@ void Unlock(Lock& lock);
 // ---- clipboard, Insert toggle ------------------------------------------------------
 // Clipboard text in CP850 (implemented in clipboard.cpp). The Insert toggle is
 // kept for the whole process, like the keyboard's own toggle.
+// The clipboard file, when no desktop clipboard can be reached, is
+// "clipboard.txt" in the folder given here (the terminal's temporary folder,
+// set by the configuration set-up); before that, or with "", in the folder
+// named by "KAPTMP", else the current folder.
+void SetClipboardDir(const std::string& dir);
 bool ClipboardSet(const std::string& cp850);
 bool ClipboardGet(std::string& cp850);
 bool InsertToggle();

@@ -35,6 +35,29 @@ int RunShell(const std::string& commandLine) {
   return RunProgram("/bin/sh", {"-c", commandLine});
 }
 
+namespace {
+
+std::vector<void (*)()> g_closers;
+
+}  // namespace
+
+void AtProgramEnd(void (*closer)()) {
+  for (auto* c : g_closers)
+    if (c == closer) return;
+  g_closers.push_back(closer);
+}
+
+void EndProgram(int code) {
+  // Taken off before it runs: a closer that ends the program itself goes on
+  // with the ones left, and none runs twice.
+  while (!g_closers.empty()) {
+    void (*closer)() = g_closers.back();
+    g_closers.pop_back();
+    closer();
+  }
+  std::exit(code);
+}
+
 std::string ExecutableDir() {
   char buf[PATH_MAX];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);

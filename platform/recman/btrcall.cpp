@@ -29,6 +29,7 @@ void ForgetAfterFork() {
   g_files.clear();
   g_exclusive.clear();
   ForgetAllLockFiles(false);
+  ForgetAllGuards();
   ForgetServerAfterFork();
 }
 
@@ -145,7 +146,8 @@ bool LockFileExclusive(const std::string& path) {
   if (ServerInUse()) return LockServerFileExclusive(path);
   const std::string host = os::HostPath(path);
   if (g_exclusive.count(host) > 0) return true;
-  LockFile* lf = AcquireLockFile(host);
+  int status = kStatusOk;
+  LockFile* lf = AcquireLockFile(host, host, true, status);
   if (lf == nullptr) return false;
   if (!TakeFileLock(lf)) {
     ReleaseLockFile(lf);
@@ -182,6 +184,10 @@ std::int16_t BTRCALL(int op, void* pos, void* data, std::uint32_t* dataLength, v
   }
   RecordFile* rf = FindFile(pos);
   if (rf == nullptr) return kStatusNotOpen;
+  if (op != kOpClose && rf->server == nullptr && WatchesOtherWriters(*rf)) {
+    const int followed = FollowOtherWriters(*rf);
+    if (followed != kStatusOk) return static_cast<std::int16_t>(followed);
+  }
   Call call{*rf, data, dataLength, static_cast<unsigned char*>(key), keyLength, keyNumber, lock};
   std::int16_t status = kStatusInvalidOp;
   const bool server = rf->server != nullptr;

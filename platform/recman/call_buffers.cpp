@@ -38,7 +38,7 @@ std::int16_t CheckDirect(const Call& c, std::uint32_t& position) {
 std::int16_t CheckWrite(const Call& c, int op, bool busy) {
   const RecordFile& rf = c.rf;
   if (c.lock) return kStatusInvalidOp;
-  if (rf.readOnly) return kStatusReadOnly;
+  if (rf.writeStatus != kStatusOk) return rf.writeStatus;
   if (busy) return kStatusFileLocked;
   if (op == kOpInsert && (c.keyNumber < 0 || c.keyNumber >= KeyCount(rf))) return kStatusBadKeyNumber;
   if (op != kOpInsert && rf.state != kOnRecord) return kStatusBadPositioning;
@@ -52,7 +52,7 @@ std::int16_t CheckTransaction(const Call& c, int op) {
   if (c.lock) return kStatusInvalidOp;
   if (op != kOpBeginTransaction) return c.rf.inTransaction ? kStatusOk : kStatusNoTransaction;
   if (c.rf.inTransaction) return kStatusTransactionOpen;
-  return c.rf.readOnly ? kStatusReadOnly : kStatusOk;
+  return c.rf.writeStatus;
 }
 
 std::int16_t DeliverRecord(Call& c, int key, std::int64_t rowid, const unsigned char* record,

@@ -25,11 +25,12 @@ std::int16_t CheckRead(const Call& c, int op);
 // position that is not 0 (43). 0 with `position` filled in.
 std::int16_t CheckDirect(const Call& c, std::uint32_t& position);
 // Checks of Insert, Update and Delete before the store is touched: no lock
-// bias (1), a file opened for writing (46), `busy` (85: the engine's own test
+// bias (1), a file this handle may write (rf.writeStatus: 46, 94), `busy` (85: the engine's own test
 // that the file is held elsewhere), a defined key for Insert (6), a position
 // for Update and Delete (8), the whole record for Insert and Update (22).
 std::int16_t CheckWrite(const Call& c, int op, bool busy);
-// Checks of Begin/End/Abort Transaction: no lock bias, 37 or 39, 46.
+// Checks of Begin/End/Abort Transaction: no lock bias, 37 or 39, then
+// rf.writeStatus for Begin.
 std::int16_t CheckTransaction(const Call& c, int op);
 
 // Hands a record found on key `key` to the caller: the record into the data

@@ -1,6 +1,6 @@
 #include "platform/recman/failure.h"
 
-#include "platform/recman/engine.h"
+#include "platform/recman/codes.h"
 
 namespace recman {
 
@@ -11,6 +11,7 @@ std::int16_t FailureStatus(Failure failure) {
     case Failure::kDuplicate: return kStatusDuplicate;
     case Failure::kDiskFull: return kStatusDiskFull;
     case Failure::kReadOnly: return kStatusReadOnly;
+    case Failure::kPermission: return kStatusPermission;
     case Failure::kNotRecordFile: return kStatusNotRecordFile;
     case Failure::kMissing: return kStatusFileNotFound;
     case Failure::kOther: break;

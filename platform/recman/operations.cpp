@@ -66,7 +66,9 @@ std::int16_t Fetch(Call& c, sqlite3_stmt* st, int key, std::int16_t notFound) {
 
 std::int16_t CheckWritable(Call& c, int op) {
   const bool busy = FileLockedByOther(c.rf.lock) || (!c.rf.inTransaction && TransactionsInProcess(c.rf.lock) > 0);
-  return CheckWrite(c, op, busy);
+  const std::int16_t status = CheckWrite(c, op, busy);
+  if (status == kStatusOk) EnsureCounts(c.rf);
+  return status;
 }
 
 std::int16_t StepWrite(sqlite3_stmt* st) {

@@ -128,7 +128,7 @@ Failure Classify(const char* state) {
     return Failure::kBusy;
   }
   if (StateIs(state, "53100")) return Failure::kDiskFull;
-  if (StateIs(state, "42501") || StateIs(state, "25006")) return Failure::kReadOnly;
+  if (StateIs(state, "42501") || StateIs(state, "25006")) return Failure::kPermission;
   if (StateIs(state, "42P01")) return Failure::kMissing;
   return Failure::kOther;
 }
@@ -180,7 +180,14 @@ bool MainLink(PgLink*& link) {
   Disconnect(g_main);
   // Change announcements come to the main link only.
   std::int16_t status = 0;
-  return Connect(g_main) && RunText(g_main, "LISTEN recman", status);
+  if (!Connect(g_main) || !RunText(g_main, "LISTEN recman", status)) return false;
+  PgResult r(PQexec(g_main.conn, "SELECT current_schema()"), PQclear);
+  if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1) {
+    ResultStatus(g_main, r.get());
+    return false;
+  }
+  g_main.schema = PQgetisnull(r.get(), 0, 0) ? "" : PQgetvalue(r.get(), 0, 0);
+  return true;
 }
 
 bool TransactionLink(PgLink*& link) {

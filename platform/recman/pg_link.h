@@ -21,6 +21,7 @@ namespace recman {
 struct PgLink {
   PGconn* conn = nullptr;
   std::string connection;  // the string it was made from
+  std::string schema;      // where its tables are (the first of its search path)
   std::uint64_t generation = 0;
   std::set<std::string> prepared;
   bool broken = false;
@@ -75,7 +76,7 @@ bool RunText(PgLink& link, const std::string& sql, std::int16_t& status);
 PgResult RunParams(PgLink& link, const std::string& sql, const PgParams& params, std::int16_t& status);
 bool RunCommand(PgLink& link, const std::string& sql, const PgParams& params, std::int16_t& status);
 
-// Status for a failed result (engine.h, SERVER, statuses).
+// Status for a failed result (pg_engine.h, statuses).
 std::int16_t ResultStatus(PgLink& link, const PGresult* result);
 // Records what went wrong, naming the server.
 void RecordProblem(const std::string& what);

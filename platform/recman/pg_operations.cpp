@@ -1,4 +1,4 @@
-// The operations on files opened on the server (engine.h, SERVER).
+// The operations on files opened on the server (pg_engine.h).
 #include <algorithm>
 #include <cstring>
 
@@ -12,7 +12,7 @@ namespace recman {
 
 namespace {
 
-// Read-ahead: rows older than this are not served (engine.h, SERVER).
+// Read-ahead: rows older than this are not served (pg_engine.h).
 constexpr auto kReadAheadAge = std::chrono::milliseconds(50);
 constexpr std::size_t kFirstBatch = 8;
 constexpr std::size_t kMaxBatch = 512;
@@ -131,7 +131,7 @@ bool TakeFileLock(PgTable& t) {
     if (r == nullptr || !FieldBool(r.get(), 0, 0)) return false;
     // Readers elsewhere drop what they read ahead and meet the lock.
     PgParams n;
-    n.Text(t.name);
+    n.Text(t.qualified);
     RunCommand(*main, "SELECT pg_notify('recman', $1)", n, status);
   }
   ++t.exclusive;
@@ -354,7 +354,7 @@ int OpenServerFile(const std::string& path, int mode, RecordFile& rf) {
   if (name.empty()) return kStatusBadFileName;
   PgLink* link = nullptr;
   if (!Connected(link)) return kStatusIoError;
-  PgTable* t = FindTable(name);
+  PgTable* t = FindTable(link->schema, name);
   PgParams p;
   p.Bool(t->exclusive > 0);
   p.Int4(t->lockKey);
@@ -387,6 +387,7 @@ int OpenServerFile(const std::string& path, int mode, RecordFile& rf) {
   rf.path = path;
   rf.def = def;
   rf.readOnly = (mode == kOpenReadOnly);
+  rf.writeStatus = rf.readOnly ? kStatusReadOnly : kStatusOk;
   rf.exclusive = (mode == kOpenExclusive);
   rf.server = new PgFile;
   rf.server->table = t;
@@ -413,7 +414,7 @@ int CreateServerFile(const std::string& path, const FileDef& def, bool replace) 
   if (name.empty()) return kStatusBadFileName;
   PgLink* link = nullptr;
   if (!Connected(link)) return kStatusIoError;
-  PgTable* t = FindTable(name);
+  PgTable* t = FindTable(link->schema, name);
   const std::string quoted = t->quoted;
   const std::string spec = BuildFileSpec(def, 0, {});
   std::int16_t status = kStatusOk;
@@ -424,7 +425,7 @@ int CreateServerFile(const std::string& path, const FileDef& def, bool replace) 
                     " CREATE TABLE IF NOT EXISTS recman_files (name text PRIMARY KEY, path text NOT NULL,"
                     " spec bytea NOT NULL);"
                     " CREATE OR REPLACE FUNCTION recman_changed() RETURNS trigger LANGUAGE plpgsql AS"
-                    " $$BEGIN PERFORM pg_notify('recman', TG_TABLE_NAME); RETURN NULL; END$$",
+                    " $$BEGIN PERFORM pg_notify('recman', TG_TABLE_SCHEMA || '.' || TG_TABLE_NAME); RETURN NULL; END$$",
                     status);
   PgResult r(nullptr, PQclear);
   if (ok) {
@@ -601,8 +602,9 @@ std::int16_t ServerTransaction(Call& c, int op) {
 
 bool LockServerFileExclusive(const std::string& path) {
   const std::string name = TableName(path);
-  if (name.empty()) return false;
-  PgTable* t = FindTable(name);
+  PgLink* link = nullptr;
+  if (name.empty() || !Connected(link)) return false;
+  PgTable* t = FindTable(link->schema, name);
   if (t->lockedByCall) return true;
   if (!TakeFileLock(*t)) {
     DropTableIfUnused(t);
@@ -613,7 +615,7 @@ bool LockServerFileExclusive(const std::string& path) {
 }
 
 void UnlockServerFileExclusive(const std::string& path) {
-  auto it = Tables().find(TableName(path));
+  auto it = Tables().find(CurrentMainLink().schema + "." + TableName(path));
   if (it == Tables().end() || !it->second->lockedByCall) return;
   PgTable* t = it->second;
   t->lockedByCall = false;

@@ -65,20 +65,22 @@ std::string TableName(const std::string& path) {
 
 std::map<std::string, PgTable*>& Tables() { return g_tables; }
 
-PgTable* FindTable(const std::string& name) {
-  PgTable*& table = g_tables[name];
+PgTable* FindTable(const std::string& schema, const std::string& name) {
+  const std::string qualified = schema + "." + name;
+  PgTable*& table = g_tables[qualified];
   if (table == nullptr) {
     table = new PgTable;
     table->name = name;
+    table->qualified = qualified;
     table->quoted = QuoteName(name);
-    table->lockKey = static_cast<std::int32_t>(static_cast<std::uint32_t>(Fnv64(name)));
+    table->lockKey = static_cast<std::int32_t>(static_cast<std::uint32_t>(Fnv64(qualified)));
   }
   return table;
 }
 
 void DropTableIfUnused(PgTable* table) {
   if (table == nullptr || table->files > 0 || table->exclusive > 0 || !table->recordLocks.empty()) return;
-  g_tables.erase(table->name);
+  g_tables.erase(table->qualified);
   delete table;
 }
 

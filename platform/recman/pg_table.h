@@ -15,6 +15,7 @@ namespace recman {
 // One table as this process knows it, shared by the files open on it.
 struct PgTable {
   std::string name;      // "dades/vpropiet"
+  std::string qualified; // "schema.dades/vpropiet": locks and announcements
   std::string quoted;    // as an SQL identifier
   std::string tag;       // statement names: table and definition
   std::int32_t lockKey = 0;  // first key of the table's advisory locks
@@ -56,14 +57,16 @@ struct PgFile {
 };
 
 // The path relative to the data root, "/" separated; the table name made
-// from it (engine.h, SERVER).
+// from it (pg_engine.h).
 std::string RelativePath(const std::string& path);
 std::string TableName(const std::string& path);
-// The table known by that name (made on first use; def empty until opened).
-PgTable* FindTable(const std::string& name);
+// The table known by that name in that schema (made on first use; def
+// empty until opened). Locks and announcements are the server's, common to
+// all its schemas: they go by the schema and the name.
+PgTable* FindTable(const std::string& schema, const std::string& name);
 // Forgets the table once nothing of this process refers to it.
 void DropTableIfUnused(PgTable* table);
-// Every table known (Reset, notifications).
+// Every table known, by qualified name (Reset, announcements).
 std::map<std::string, PgTable*>& Tables();
 // Takes the definition read at open.
 void SetTableDefinition(PgTable& table, const FileDef& def, const std::string& spec);

@@ -29,7 +29,7 @@ std::int16_t BTRCALL(int op, void* pos, void* data, std::uint32_t* dataLength,
 // on. An empty `connection`: SQLite files at their paths (the default).
 // Otherwise a libpq connection string ("host=db1 dbname=kova user=kova" or
 // "postgresql://..."): each file is a table on that server, named after its
-// path relative to `dataRoot` (engine.h, SERVER). Files already open stay
+// path relative to `dataRoot` (pg_engine.h). Files already open stay
 // where they were opened.
 void UseServer(const std::string& connection, const std::string& dataRoot);
 // What went wrong with the server last (it cannot be reached, refuses the

@@ -12,8 +12,8 @@ using testsupport::TempDir;
 
 namespace {
 
-const char* const kVariables[] = {"KAPROOT", "KAPEXE",  "KAPTMP",     "TERM",      "HTTP_USER_AGENT",
-                                  "HTTP_ACCEPT", "WINDIR", "SYSTEMROOT"};
+const char* const kVariables[] = {"KAPROOT",     "KAPEXE", "KAPTMP",     "KAPTERM",        "TERM",
+                                  "HTTP_ACCEPT", "WINDIR", "SYSTEMROOT", "HTTP_USER_AGENT"};
 
 // Every variable the set-up reads starts unset.
 struct ConfigTest : ::testing::Test {
@@ -24,6 +24,7 @@ struct ConfigTest : ::testing::Test {
   }
   void TearDown() override {
     os::SetCurrentDir(home);
+    os::SetClipboardDir("");
     settings::ResetConfigForTests();
   }
   std::string home;
@@ -92,16 +93,80 @@ TEST_F(ConfigTest, WithoutTmpOrTerminalDirTheFilesComeFromTheCurrentDirectory) {
   EXPECT_EQ(settings::OutputSetting, "LPT1");
 }
 
-TEST_F(ConfigTest, TerminalDirFromTermAndTmpFallsBackToIt) {
+TEST_F(ConfigTest, TerminalDirFromKaptermAndTmpFallsBackToIt) {
   TempDir cwd, term;
   os::SetCurrentDir(cwd.path);
   std::string termNoSlash = term.path.substr(0, term.path.size() - 1);
-  os::SetEnv("TERM", termNoSlash);
+  os::SetEnv("KAPTERM", termNoSlash);
+  os::SetEnv("TERM", "xterm-256color");  // the terminal type, never a folder
   os::WriteFile(term.path + "KovaTerm.ini", "[Sistema]\r\nIdioma=GLG\r\n");
   app::ConfigSetup();
   EXPECT_EQ(settings::TermDir, term.path);
   EXPECT_EQ(settings::TmpDir, term.path);
   EXPECT_EQ(settings::Idioma, "GLG");
+
+  // Without KAPTERM the terminal type is not taken for a folder.
+  os::SetEnv("KAPTERM", "");
+  os::WriteFile(cwd.path + "KovaTerm.ini", "[Sistema]\r\nIdioma=OCI\r\n");
+  app::ConfigSetup();
+  EXPECT_EQ(settings::TermDir, "");
+  EXPECT_EQ(settings::Idioma, "OCI");
+}
+
+// Relative folders are made absolute at set-up, so they still lead to the
+// same place once the program has moved into the data root.
+TEST_F(ConfigTest, RelativeFoldersBecomeAbsoluteAtSetUp) {
+  TempDir cwd;
+  os::SetCurrentDir(cwd.path);
+  os::MakeDirs(cwd.path + "tmp");
+  os::MakeDirs(cwd.path + "sess");
+  os::WriteFile(cwd.path + "sess/Sessio.ini", "[Terminal]\r\nDir=term\r\n");
+  struct Case {
+    std::string kaptmp, kapterm, kapexe, tmpDir, termDir, exeDir;
+  } cases[] = {
+      {"tmp", "", "bin", cwd.path + "tmp/", "", cwd.path + "bin"},
+      {"", "t2\\", "./bin/", cwd.path + "t2\\", cwd.path + "t2\\", cwd.path + "./bin/"},
+      {"sess/", "", "/opt/bin/", cwd.path + "sess/", cwd.path + "term/", "/opt/bin/"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kaptmp + "|" + c.kapterm);
+    os::SetEnv("KAPTMP", c.kaptmp);
+    os::SetEnv("KAPTERM", c.kapterm);
+    os::SetEnv("KAPEXE", c.kapexe);
+    app::ConfigSetup();
+    EXPECT_EQ(settings::TmpDir, c.tmpDir);
+    EXPECT_EQ(settings::TermDir, c.termDir);
+    EXPECT_EQ(settings::ExeDir, c.exeDir);
+  }
+}
+
+// Without a desktop clipboard the clipboard file is the terminal's own:
+// TmpDir as the set-up computes it, never the shared current folder.
+TEST_F(ConfigTest, ClipboardFileLivesInTheTerminalsTemporaryFolder) {
+  TempDir cwd, term, tmp;
+  os::SetCurrentDir(cwd.path);
+  os::SetEnv("DISPLAY", "");
+  os::SetEnv("WAYLAND_DISPLAY", "");
+  struct Case {
+    std::string kaptmp, kapterm, sessionDir, folder;
+  } cases[] = {
+      {"", term.path, "", term.path},
+      {"", "", term.path, term.path},
+      {tmp.path, term.path, "", tmp.path},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    os::SetEnv("KAPTMP", c.kaptmp);
+    os::SetEnv("KAPTERM", c.kapterm);
+    os::WriteFile(cwd.path + "Sessio.ini", "[Terminal]\r\nDir=" + c.sessionDir + "\r\n");
+    os::DeleteFile(c.folder + "clipboard.txt");
+    app::ConfigSetup();
+    ASSERT_TRUE(os::ClipboardSet("COPIED"));
+    std::string text;
+    EXPECT_TRUE(os::ReadFile(c.folder + "clipboard.txt", text));
+    EXPECT_EQ(text, "COPIED");
+    EXPECT_FALSE(os::FileExists(cwd.path + "clipboard.txt"));
+  }
 }
 
 TEST_F(ConfigTest, LanguageFromUserSettingsWhenTheTerminalGivesNone) {

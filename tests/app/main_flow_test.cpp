@@ -28,7 +28,7 @@ struct MainFlowTest : ::testing::Test {
     now.month = 6;
     now.day = 15;
     os::SetFixedNow(now);
-    for (const char* v : {"KAPROOT", "KAPEXE", "KAPTMP", "TERM"}) os::SetEnv(v, "");
+    for (const char* v : {"KAPROOT", "KAPEXE", "KAPTMP", "KAPTERM"}) os::SetEnv(v, "");
     settings::ResetConfigForTests();
   }
   void TearDown() override {
@@ -81,7 +81,7 @@ TEST_F(MainFlowTest, RunsWithSettingsAndKeepsThePresenterData) {
   EXPECT_EQ(os::CurrentDir(), root.path);
   EXPECT_EQ(settings::FormName, "RUVOZ303");
   EXPECT_EQ(app::ProposedPeriod.digits, "310324");
-  EXPECT_EQ(app::PresenterTown, "Girona  ");
+  EXPECT_EQ(app::PresenterTown, "Girona");  // as block 2 holds it, trailing blanks removed
   // The seven record files were opened with their record buffers.
   EXPECT_EQ(records::OwnerRecord.size(), 826u);
   EXPECT_EQ(records::PeriodRecord.size(), 107u);
@@ -117,12 +117,22 @@ TEST_F(MainFlowTest, RelativeDataRootStillLeadsToTheData) {
   os::MakeDir(base.path + "office");
   InitDataTree(base.path + "office/");
   os::WriteFile(base.path + "office/Kova.ini", "[Presentador]\r\nCCC=1\r\n");
+  os::MakeDir(base.path + "term");
   os::SetCurrentDir(base.path);
   os::SetEnv("KAPROOT", "office/");
+  os::SetEnv("KAPTMP", "term");
+  os::SetEnv("KAPEXE", "bin/");
   EXPECT_EQ(app::MainFlow(), 0);
   EXPECT_EQ(settings::DataRoot, base.path + "office/");
   EXPECT_EQ(os::CurrentDir(), base.path + "office/");
   EXPECT_EQ(app::PresenterAccount, "1");
+  // The terminal's folders still lead where they did before the move.
+  EXPECT_EQ(settings::TmpDir, base.path + "term/");
+  EXPECT_EQ(settings::ExeDir, base.path + "bin/");
+  // So do they for the print program, started from the data root.
+  EXPECT_EQ(os::GetEnv("KAPTMP"), base.path + "term");
+  EXPECT_EQ(os::GetEnv("KAPEXE"), base.path + "bin/");
+  EXPECT_EQ(os::GetEnv("KAPROOT"), base.path + "office/");
 }
 
 TEST_F(MainFlowTest, EmptyDataRootLeavesTheCurrentDirectory) {
@@ -152,6 +162,11 @@ TEST(MainProgram, UnopenableDataFileStopsWithExitCodeZeroAndKeepsSettings) {
   // its message and ends with exit code 0 without writing the presenter data.
   TempDir root;
   os::MakeDir(root.path + "tmp");
+  // The form is there (the program ends without it before opening any file).
+  std::string form;
+  ASSERT_TRUE(os::ReadFile(testsupport::BinDir() + "data/FORMS/RUVOZ303.JPN", form));
+  os::MakeDir(root.path + "FORMS");
+  os::WriteFile(root.path + "FORMS/RUVOZ303.JPN", form);
   os::WriteFile(root.path + "Kova.ini", "[Presentador]\r\nPoblacio=Vic\r\n");
   os::SetEnv("KAPROOT", root.path);
   os::SetEnv("KAPTMP", root.path + "tmp/");
@@ -160,4 +175,34 @@ TEST(MainProgram, UnopenableDataFileStopsWithExitCodeZeroAndKeepsSettings) {
   std::string data;
   os::ReadFile(root.path + "Kova.ini", data);
   EXPECT_EQ(data, "[Presentador]\r\nPoblacio=Vic\r\n");
+}
+
+TEST(MainProgram, MissingOrImpossibleFormEndsWithCodeOneAndSaysWhy) {
+  TempDir root;
+  InitDataTree(root.path);
+  os::MakeDir(root.path + "tmp");
+  os::WriteFile(root.path + "tmp/KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=CAT\r\n");
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPEXE", testsupport::BinDir());
+  os::SetEnv("KAPTMP", root.path + "tmp/");
+  const std::string form = root.path + "FORMS/RUVOZ303.JPN";
+  const struct {
+    const char* content;  // nullptr: no form file
+    std::string message;
+  } cases[] = {
+      {"1,5\r\n\"d\",9,0,0,0,0,0\r\n", "FORMULARI " + form + ", LÍNIA 2: NOMBRE DE CAMPS IMPOSSIBLE"},
+      {nullptr, "NO ES POT LLEGIR EL FORMULARI " + form},
+  };
+  for (const auto& c : cases) {
+    if (c.content) os::WriteFile(form, c.content);
+    else os::DeleteFile(form);
+    const std::string err = root.path + "err.txt";
+    EXPECT_EQ(os::RunShell("'" + testsupport::BinDir() + "ruvoz303' </dev/null >/dev/null 2>'" + err + "'"), 1);
+    std::string text;
+    os::ReadFile(err, text);
+    EXPECT_EQ(text, "ruvoz303: " + c.message + "\n");
+  }
+  std::string settings;
+  os::ReadFile(root.path + "Kova.ini", settings);
+  EXPECT_EQ(settings.find("Poblacio="), settings.rfind("Poblacio=")) << "nothing written back";
 }

@@ -1,7 +1,9 @@
 // Decoding of what terminals send, and the CP850 glyph table.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/console/cp850_unicode.h"
 #include "platform/console/key_decoder.h"
@@ -240,6 +242,98 @@ TEST(KeyDecoder, ArbitraryBytesAlwaysMakeProgress) {
     }
     EXPECT_TRUE(rest.empty());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Decodes `bytes` as one finished burst of input: every event in order.
+std::vector<console::Event> Events(const std::string& bytes) {
+  std::vector<console::Event> events;
+  console::detail::DecodeEvents(bytes, true, events);
+  return events;
+}
+
+std::string Describe(const console::Event& e) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%d/%02X/%02X", e.ch, e.scan, e.modifiers);
+  return buf;
+}
+
+TEST(KeyDecoder, EscBurstsGiveOneEscPerPress) {
+  const std::string up = "\x1b[A";
+  struct Case {
+    std::string bytes;
+    std::size_t escs;     // Esc keys first
+    std::string last;     // then this key ("" for none)
+  } cases[] = {
+      {std::string(1000, '\x1b') + up, 1000, Describe(console::KeyEvent(0, 0x48, 0))},
+      {std::string(70000, '\x1b'), 70000, ""},
+      {std::string(2, '\x1b') + up, 2, Describe(console::KeyEvent(0, 0x48, 0))},
+      {"\x1b" + up, 0, Describe(console::KeyEvent(0, 0x48, A))},  // Esc-prefixed Alt+Up
+      {"\x1b\x1b", 2, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    const std::vector<console::Event> events = Events(c.bytes);
+    ASSERT_EQ(events.size(), c.escs + (c.last.empty() ? 0 : 1));
+    for (std::size_t i = 0; i < c.escs; ++i) ASSERT_EQ(Describe(events[i]), "27/01/00") << i;
+    if (!c.last.empty()) {
+      EXPECT_EQ(Describe(events.back()), c.last);
+    }
+  }
+  // Bytes after an unfinished burst wait for the rest; what is decided is kept.
+  std::vector<console::Event> events;
+  const std::size_t used = console::detail::DecodeEvents(std::string(5, '\x1b'), false, events);
+  EXPECT_EQ(events.size(), used);
+  EXPECT_LT(used, 5u);
+}
+
+TEST(KeyDecoder, CtrlShiftAndAltLettersInExtendedForms) {
+  struct Case {
+    const char* bytes;
+    console::Event want;
+  } cases[] = {
+      {"\x1b[27;5;99~", console::KeyEvent(3, 0x2E, C)},      // xterm modifyOtherKeys Ctrl+C
+      {"\x1b[99;5u", console::KeyEvent(3, 0x2E, C)},         // CSI u Ctrl+C
+      {"\x1b[27;5;118~", console::KeyEvent(22, 0x2F, C)},    // Ctrl+V
+      {"\x1b[121;5u", console::KeyEvent(25, 0x15, C)},       // Ctrl+Y
+      {"\x1b[98;5u", console::KeyEvent(2, 0x30, C)},         // Ctrl+B
+      {"\x1b[27;6;67~", console::KeyEvent(3, 0x2E, C | S)},  // Ctrl+Shift+C
+      {"\x1b[99;2u", console::KeyEvent('C', 0x2E, S)},       // Shift+C
+      {"\x1b[27;2;67~", console::KeyEvent('C', 0x2E, S)},
+      {"\x1b[99;3u", console::KeyEvent(0, 0x2E, A)},         // Alt+C: the calendar key
+      {"\x1b[27;3;120~", console::KeyEvent(0, 0x2D, A)},     // Alt+X
+      {"\x1b[99;7u", console::KeyEvent(0, 0x2E, A | C)},     // Ctrl+Alt+C
+      {"\x1b[13;5u", console::KeyEvent(13, 0x1C, C)},
+      {"\x1b[9;2u", console::KeyEvent(0, 0x0F, S)},          // Shift+Tab
+      {"\x1b[27u", console::KeyEvent(27, 0x01, 0)},
+      {"\x1b[127u", console::KeyEvent(8, 0x0E, 0)},
+      {"\x1b[241u", console::KeyEvent(0xA4, 0, 0)},          // n with tilde, as CP850
+      {"\x1b[49;5u", console::KeyEvent('1', 0x02, C)},
+      {"\x1b[91;5u", console::KeyEvent(27, 0x01, C)},     // Ctrl+[ is Esc
+  };
+  for (const Case& c : cases) {
+    const Result r = Decode(c.bytes);
+    ASSERT_EQ(r.how, Decoded::Event) << c.bytes + 1;
+    EXPECT_EQ(r.used, std::string(c.bytes).size()) << c.bytes + 1;
+    EXPECT_EQ(Describe(r.e), Describe(c.want)) << c.bytes + 1;
+  }
+  EXPECT_EQ(Decode("\x1b[99;5:3u").how, Decoded::Ignored);  // a key release
+  EXPECT_EQ(Decode("\x1b[?1u").how, Decoded::Ignored);      // an answer to a query
+}
+
+TEST(KeyDecoder, RxvtCtrlAndShiftArrows) {
+  EXPECT_EQ(Ext("\x1bOa"), Want(0x48, C));
+  EXPECT_EQ(Ext("\x1bOb"), Want(0x50, C));
+  EXPECT_EQ(Ext("\x1bOc"), Want(0x4D, C));
+  EXPECT_EQ(Ext("\x1bOd"), Want(0x4B, C));
+  EXPECT_EQ(Ext("\x1b[a"), Want(0x48, S));
+  EXPECT_EQ(Ext("\x1b[b"), Want(0x50, S));
+  EXPECT_EQ(Ext("\x1b[c"), Want(0x4D, S));
+  EXPECT_EQ(Ext("\x1b[d"), Want(0x4B, S));
+  EXPECT_EQ(Decode("\x1b[1c").how, Decoded::Ignored);  // with parameters: not a key
 }
 
 }  // namespace

@@ -147,6 +147,10 @@ void CheckKeys(Tmux& t) {
       {"a", Key('a', 0x1E, 0)},
       {"-l \xC3\xB1", Key(0xA4, 0, 0)},             // n-tilde typed in UTF-8
       {"-l \xE4\xB8\xAD" "b", Key('b', 0x30, 0)},  // a character CP850 lacks is dropped
+      {"-l \x1b[99;5u", Key(3, 0x2E, kCtrl)},        // Ctrl+C in the CSI u form
+      {"-l \x1b[27;5;118~", Key(22, 0x2F, kCtrl)},   // Ctrl+V as modifyOtherKeys sends it
+      {"-l \x1bOc", Key(0, 0x4D, kCtrl)},            // rxvt Ctrl+Right
+      {"-l \x1b[a", Key(0, 0x48, kShift)},           // rxvt Shift+Up
       {"-l \x1b[<0;10;5M", "MOUSE row=05 col=10 buttons=1 mods=00"},
       {"-l \x1b[<2;80;25M\x1b[<2;80;25m", "MOUSE row=25 col=80 buttons=2 mods=00"},
   };

@@ -89,6 +89,23 @@ TEST_F(MaskFormat, NegativeWithoutRoomForItsMinusIsNotShownPositive) {
   EXPECT_EQ(FormatMask(".99", -0.05).substr(0, 1), "-");
 }
 
+// A negative value that rounds to zero shows the zero the mask asks for,
+// without a sign, even where the mask has no room for one.
+TEST_F(MaskFormat, NegativeThatRoundsToZeroShowsItsZero) {
+  struct Case {
+    const char* mask;
+    double value;
+    const char* want;
+  } cases[] = {
+      {"9", -0.001, "0"},
+      {"!!9", -0.05, "  0"},
+      {".99", -0.001, "'00"},
+      {"9", -0.5, "0"},      // half rounds to the even neighbour, 0
+      {"9", -1.5, "!"},      // -2: no room for the minus
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatMask(c.mask, c.value), c.want) << c.mask << " " << c.value;
+}
+
 TEST_F(MaskFormat, BadValuesAndLongMasksAreSafe) {
   EXPECT_EQ(FormatMask("ZZ9", 1e300), "!!!");
   EXPECT_EQ(FormatMask("ZZ9", -1e300), "!!!");

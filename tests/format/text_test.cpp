@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "format/text.h"
@@ -172,6 +173,30 @@ TEST(TextWrap, DegenerateWidthsEnd) {
   text = "abc";
   format::WrapText(text, 10, 4, "L");
   EXPECT_EQ(text, std::string(10, ' ') + "a" + "bc  ");
+}
+
+// Widths and indents are 16-bit values: larger ones are held at the limits,
+// so no line asks for more than 32767 columns.
+TEST(TextWrap, WidthsAndIndentsOutsideTheSixteenBitRangeAreClamped) {
+  struct Case {
+    std::string text;
+    int indent, width;
+    const char* align;
+    std::size_t size;
+    std::string start;
+  } cases[] = {
+      {"abc", 0, 40000, "i", 32767, "abc "},
+      {"abc", 0, INT_MAX, "L", 32767, "abc "},
+      {"abc", 0, INT_MIN, "R", 3, "abc"},
+      {"abc", 100000, 10, "L", 32767 + 1 + 10, "    "},
+      {"ab cd ef", INT_MIN, 5, "L", 5 + 2 * (32768 + 1), "ab cd"},
+  };
+  for (const Case& c : cases) {
+    std::string text = c.text;
+    format::WrapText(text, c.indent, c.width, c.align);
+    EXPECT_EQ(text.size(), c.size) << c.indent << " " << c.width;
+    EXPECT_EQ(text.substr(0, c.start.size()), c.start) << c.indent << " " << c.width;
+  }
 }
 
 TEST(TextSmall, IsAllChar) {

@@ -4,10 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 
 #include "platform/os/os.h"
+#include "tests/recman/other_process.h"
 #include "tests/recman/recman_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -15,50 +15,6 @@ using namespace recmantest;
 using namespace recman;
 
 namespace {
-
-// The helper program in a second process, driven line by line.
-struct Other {
-  pid_t pid = -1;
-  FILE* to = nullptr;
-  FILE* from = nullptr;
-
-  // On the server engine the helper first connects to the test server.
-  explicit Other(bool server) {
-    char self[PATH_MAX] = {};
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string exe = std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-    exe = exe.substr(0, exe.rfind('/') + 1) + "recman_helper";
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      close(in[1]);
-      close(out[0]);
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    to = fdopen(in[1], "w");
-    from = fdopen(out[0], "r");
-    if (server) Ask("use " + recmantest::TestServer());
-  }
-  ~Other() {
-    if (to) fclose(to);  // end of input: the helper ends
-    if (from) fclose(from);
-    if (pid > 0) waitpid(pid, nullptr, 0);
-  }
-  int Ask(const std::string& command) {
-    if (!to || !from) return -999;
-    std::fprintf(to, "%s\n", command.c_str());
-    std::fflush(to);
-    int status = -998;
-    if (std::fscanf(from, "%d", &status) != 1) return -997;
-    return status;
-  }
-};
 
 class RecmanLock : public EngineTest {
  protected:
@@ -70,12 +26,17 @@ class RecmanLock : public EngineTest {
     ASSERT_EQ(Open(f, path), 0);
     for (const char* k : {"AAAA", "BBBB", "CCCC"}) ASSERT_EQ(Insert(f, Record(16, k)), 0);
   }
+  // The helper in another process works on this case's engine.
+  void SameEngine(Other& other) {
+    if (OnServer()) other.Ask("use " + TestServer());
+  }
   std::string path;
   File f;
 };
 
 TEST_P(RecmanLock, RecordLockFromAnotherProcess) {
-  Other other(OnServer());
+  Other other;
+  SameEngine(other);
   ASSERT_EQ(other.Ask("open " + path), 0);
   ASSERT_EQ(other.Ask("read 205 BBBB"), 0);  // the other process locks BBBB
 
@@ -117,8 +78,20 @@ TEST_P(RecmanLock, RecordLockFromAnotherProcess) {
   EXPECT_EQ(Write(f, kOpUpdate, Record(16, "BBBB2")), 0);
 }
 
+TEST_P(RecmanLock, UpdateOfALockedRecordReleasesItsLock) {
+  Other other;
+  SameEngine(other);
+  ASSERT_EQ(other.Ask("open " + path), 0);
+  ASSERT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), kStatusRecordLocked);
+  ASSERT_EQ(Write(f, kOpUpdate, Record(16, "BBBB-updated")), 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), 0);  // at once, before our next read
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
+}
+
 TEST_P(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
-  Other other(OnServer());
+  Other other;
+  SameEngine(other);
   ASSERT_EQ(other.Ask("exclusive " + path), 0);
   File g;
   EXPECT_EQ(Open(g, path), kStatusFileLocked);
@@ -216,7 +189,9 @@ TEST_P(RecmanLock, SeveralProcessesWriteAndReadAtOnce) {
 TEST_P(RecmanLock, LocksOfAKilledProcessEnd) {
   const std::string other = dir.path + "x.dat";
   ASSERT_EQ(Create(other, Spec(16, {{{1, 4, 0}}})), 0);
-  Other locker(OnServer()), opener(OnServer());
+  Other locker, opener;
+  SameEngine(locker);
+  SameEngine(opener);
   ASSERT_EQ(locker.Ask("open " + path), 0);
   ASSERT_EQ(locker.Ask("read 205 BBBB"), 0);
   ASSERT_EQ(opener.Ask("open " + other + " -4"), 0);
@@ -239,7 +214,7 @@ TEST_P(RecmanLock, LocksOfAKilledProcessEnd) {
   EXPECT_EQ(open, 0);
 }
 
-// Moves may be served from rows read ahead (engine.h, SERVER): never past a
+// Moves may be served from rows read ahead (pg_engine.h): never past a
 // change of this process, never older than 50 ms, never for a locked read.
 TEST_P(RecmanLock, MovesNeverReturnRowsOlderThanTheGuarantee) {
   const std::string file = dir.path + "ahead.dat";
@@ -259,7 +234,8 @@ TEST_P(RecmanLock, MovesNeverReturnRowsOlderThanTheGuarantee) {
   EXPECT_EQ(seen(Read(a, kOpGetNext, 0)), "K0121");
   EXPECT_EQ(seen(Read(a, kOpGetNext, 0)), "K0140");
   // By another process: seen once 50 ms have passed, announced or not.
-  Other other(OnServer());
+  Other other;
+  SameEngine(other);
   ASSERT_EQ(other.Ask("open " + file), 0);
   ASSERT_EQ(other.Ask("read 5 K015"), 0);
   ASSERT_EQ(other.Ask("write 3 16 K015....2"), 0);

@@ -209,6 +209,27 @@ TEST_P(RecmanRead, AlternateCollatingSequenceFoldsAccents) {
   EXPECT_EQ(Get32(st.data, 32 + 6), 6u);  // EVA and eva are one value
 }
 
+TEST_P(RecmanRead, KeyThatExistsExactlyInEveryDirection) {
+  // A 2-byte binary key, so the search key goes through its comparable form.
+  ASSERT_EQ(Create(Path("x.dat"), Spec(8, {{{1, 2, kKeyBinary}}})), 0);
+  File f;
+  ASSERT_EQ(Open(f, Path("x.dat")), 0);
+  for (int v : {100, 300, 200}) ASSERT_EQ(Insert(f, Record(8, std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)})), 0);
+  auto value = [](const Io& io) { return static_cast<unsigned char>(io.key[0]) | (static_cast<unsigned char>(io.key[1]) << 8); };
+  const std::string key200("\xC8\x00", 2);
+  struct Case { int op; int expected; } cases[] = {
+      {kOpGetEqual, 200}, {kOpGetGreaterOrEqual, 200}, {kOpGetLessOrEqual, 200},
+      {kOpGetGreater, 300}, {kOpGetLessThan, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.op);
+    Io io = Read(f, c.op, 0, key200);
+    ASSERT_EQ(io.status, 0);
+    EXPECT_EQ(value(io), c.expected);
+    EXPECT_EQ(static_cast<unsigned char>(io.data[0]) | (static_cast<unsigned char>(io.data[1]) << 8), c.expected);
+  }
+}
+
 KOVA_ON_BOTH_ENGINES(RecmanRead);
 
 }  // namespace

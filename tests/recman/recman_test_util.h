@@ -174,5 +174,8 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
   INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                            \
                            ::testing::Values(::recmantest::Engine::kFiles, ::recmantest::Engine::kServer), \
                            ::recmantest::EngineName)
+// Cases about what only the SQLite files have.
+#define KOVA_ON_FILES_ONLY(Suite) \
+  INSTANTIATE_TEST_SUITE_P(Engines, Suite, ::testing::Values(::recmantest::Engine::kFiles), ::recmantest::EngineName)
 
 }  // namespace recmantest

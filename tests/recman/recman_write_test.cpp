@@ -161,6 +161,6 @@ TEST_P(RecmanFiles, DamagedAndForeignFilesGiveStatuses) {
 }
 
 KOVA_ON_BOTH_ENGINES(RecmanWrite);
-INSTANTIATE_TEST_SUITE_P(Engines, RecmanFiles, ::testing::Values(Engine::kFiles), EngineName);
+KOVA_ON_FILES_ONLY(RecmanFiles);
 
 }  // namespace

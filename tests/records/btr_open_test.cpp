@@ -2,6 +2,11 @@
 // template, waiting at open, and the stop on failure.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -60,6 +65,38 @@ TEST_F(BtrOpenTest, AlreadyOpenAndFullTableGiveStatusesWithoutMessage) {
   EXPECT_EQ(status, 0);
 }
 
+TEST_F(BtrOpenTest, FileNumberZeroIsRefusedWithoutTakingAnEntry) {
+  const std::string screen = console::ScreenText();
+  int status = -1;
+  records::BtrOpen(0, dir.path + "DADES\\VPropiet", record, status);
+  EXPECT_EQ(status, 1002);
+  EXPECT_TRUE(record.empty());
+  EXPECT_EQ(console::ScreenText(), screen);
+  EXPECT_EQ(console::BeepCount(), 0);
+  // All 40 entries are still free.
+  std::vector<std::string> buffers(40);
+  for (int n = 1; n <= 40; ++n) {
+    records::BtrOpen(n, dir.path + "DADES\\VPropiet", buffers[static_cast<std::size_t>(n - 1)], status);
+    ASSERT_EQ(status, 0) << n;
+  }
+}
+
+// Messages that name a file show the host path, "/" throughout.
+TEST_F(BtrOpenTest, OpenFailureNamesTheHostPath) {
+  const std::string home = os::CurrentDir();
+  ASSERT_TRUE(os::SetCurrentDir(dir.path));
+  struct Case {
+    std::string name, shown;
+  } cases[] = {
+      {"DADES\\VPropiet", dir.path + "DADES/VPropiet"},
+      {"/data/DADES\\VPropiet", "/data/DADES/VPropiet"},
+      {dir.path + "TAULES\\UTerrito.dat", dir.path + "TAULES/UTerrito.dat"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(records::OpenFailureText(c.name, 12), "NO ES POT ACCEDIR AL FITXER " + c.shown + " (12)");
+  os::SetCurrentDir(home);
+}
+
 TEST_F(BtrOpenTest, NameRulesGiveDefaultExtensionAndTemplateBaseName) {
   int status = -1;
   // Directory and no dot: ".dat" is added; the file is created from its template.
@@ -116,18 +153,18 @@ TEST_F(BtrOpenTest, OpenAfterCreateReadsRecordsOfAnExistingFile) {
 
 TEST_F(BtrOpenTest, TextsInEveryLanguage) {
   settings::Idioma = "SPA";
-  EXPECT_EQ(records::OpenFailureText("DADES\\X", 12), "NO SE PUEDE ACCEDER AL FICHERO DADES\\X (12)");
+  EXPECT_EQ(records::OpenFailureText("/D\\X", 12), "NO SE PUEDE ACCEDER AL FICHERO /D/X (12)");
   EXPECT_EQ(records::LockWaitText(), "FICHERO BLOQUEADO. ESPERE UN MOMENTO.");
   settings::Idioma = "GLG";
-  EXPECT_EQ(records::OpenFailureText("X", 2), "NOM SE PODE ACEDER AO FICHEIRO X (2)");
+  EXPECT_EQ(records::OpenFailureText("/X", 2), "NOM SE PODE ACEDER AO FICHEIRO /X (2)");
   EXPECT_EQ(records::LockWaitText(), "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.");
   // Occitan in CP850 like every other text: O grave 0xE3, E grave 0xD4.
   settings::Idioma = "OCI";
-  EXPECT_EQ(records::OpenFailureText("X", 2), testsupport::Cp850("NON SE PÒT ACCEDIR ATH FICHÈR X (2)"));
-  EXPECT_EQ(records::OpenFailureText("X", 2).substr(8, 1), "\xE3");
+  EXPECT_EQ(records::OpenFailureText("/X", 2), testsupport::Cp850("NON SE PÒT ACCEDIR ATH FICHÈR /X (2)"));
+  EXPECT_EQ(records::OpenFailureText("/X", 2).substr(8, 1), "\xE3");
   EXPECT_EQ(records::LockWaitText(), testsupport::Cp850("FICHÈR BLOQUEJAT. ESPERATZ UN MOMENT."));
   settings::Idioma = "ENG";
-  EXPECT_EQ(records::OpenFailureText("X", 2), "NO ES POT ACCEDIR AL FITXER X (2)");
+  EXPECT_EQ(records::OpenFailureText("/X", 2), "NO ES POT ACCEDIR AL FITXER /X (2)");
   EXPECT_EQ(records::LockWaitText(), "FITXER BLOQUEJAT. ESPEREU UN MOMENT.");
 }
 
@@ -147,7 +184,7 @@ TEST_F(BtrOpenTest, MissingTemplateStopsWithMessageAndExitCodeZero) {
         records::BtrOpen(7, "DADES\\VGrups", r, status);
         std::fprintf(stderr, "returned\n");
       },
-      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER DADES.VGrups \\([0-9]+\\)\\] beeps=1");
+      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER " + dir.path + "DADES/VGrups \\([0-9]+\\)\\] beeps=1");
 }
 
 TEST_F(BtrOpenTest, FailedCreateShowsTheCreateStatus) {
@@ -194,4 +231,55 @@ TEST_F(BtrOpenTest, TemplateShorterThanItsLengthWordStopsWithoutCreating) {
   EXPECT_FALSE(os::FileExists(dir.path + "DADES/VPropiet.dat"));
 }
 
+TEST_F(BtrOpenTest, LockFileThatCannotBeWrittenStopsWithThePermissionStatus) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to open as another user";
+  int status = -1;
+  records::BtrOpen(6, dir.path + "DADES\\VPropiet", record, status);
+  ASSERT_EQ(status, 0);
+  records::BtrCloseAll(status);
+  // Another user of the group may write the folder and the file, not the lock file.
+  constexpr gid_t kGroup = 4242;
+  const std::string path = dir.path + "DADES/VPropiet.dat";
+  ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);  // its window stack file goes there
+  ASSERT_EQ(chown((dir.path + "DADES").c_str(), 0, kGroup), 0);
+  ASSERT_EQ(chmod((dir.path + "DADES").c_str(), 0775), 0);
+  ASSERT_EQ(chown(path.c_str(), 0, kGroup), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0664), 0);
+  ASSERT_EQ(chmod((path + ".lck").c_str(), 0644), 0);
+  EXPECT_EXIT(
+      {
+        if (setgroups(0, nullptr) != 0 || setgid(kGroup) != 0 || setuid(65534) != 0) std::exit(3);
+        std::atexit(ReportAtExit);
+        std::string r;
+        int s = 0;
+        records::BtrOpen(6, dir.path + "DADES\\VPropiet", r, s);
+        std::fprintf(stderr, "returned %d\n", s);
+      },
+      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER .*VPropiet \\(94\\)\\] beeps=1");
+}
+
 }  // namespace
+
+TEST_F(BtrOpenTest, TwoTerminalsOpeningAMissingFileBothGetIt) {
+  // Both processes find the file missing and create it; the one whose
+  // create comes second finds it there and opens it instead of stopping.
+  for (int round = 0; round < 20; ++round) {
+    os::DeleteFile(dir.path + "DADES/VGrups.dat");
+    pid_t children[2];
+    for (pid_t& child : children) {
+      child = fork();
+      if (child == 0) {
+        int status = -1;
+        std::string r;
+        records::BtrOpen(7, dir.path + "DADES\\VGrups", r, status);
+        _exit(status == 0 ? 3 : 4);  // a stop would exit with 0
+      }
+    }
+    for (pid_t child : children) {
+      int wstatus = 0;
+      waitpid(child, &wstatus, 0);
+      ASSERT_TRUE(WIFEXITED(wstatus));
+      EXPECT_EQ(WEXITSTATUS(wstatus), 3) << "round " << round;
+    }
+  }
+}

@@ -84,6 +84,12 @@ TEST_F(BtrReadTest, KeyedReadsInEveryDirectionAndUndefinedKey) {
   records::BtrGetByKey(6, 0, PackedCode(29), -1, status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(Code(), 20);
+  // A key that exists exactly: either direction reads that very record.
+  for (int direction : {1, -1}) {
+    records::BtrGetByKey(6, 0, PackedCode(20), direction, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Code(), 20) << "direction " << direction;
+  }
   // A partial key with direction 0 finds only a key whose rest is zero.
   records::BtrGetByKey(6, 0, std::string(1, '\x80'), 0, status);
   EXPECT_EQ(status, 4);

@@ -179,6 +179,31 @@ TEST_F(FieldEditorTest, ValueOverSeveralRows) {
   EXPECT_EQ(Edit(buffer), 0x4800);
 }
 
+// Down moves a row down while the cursor is at or before Limit - lineLength
+// (the first position of the last full row), and leaves the field after it.
+TEST_F(FieldEditorTest, DownAtTheBoundaryOfTheLastRow) {
+  struct Case {
+    int width, line, from, key, to;
+  } cases[] = {
+      {10, 5, 6, 13, 11},     // first position of the last full row: down to Limit
+      {10, 5, 7, 0x5000, 7},  // one further: leaves
+      {10, 5, 5, 13, 10},
+      {12, 5, 8, 13, 13},     // a last row of two: 8 = 13 - 5 moves to Limit
+      {12, 5, 9, 0x5000, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    std::string buffer(static_cast<std::size_t>(c.width), 'a');
+    lineLength = c.line;
+    cursor = c.from;
+    Key(kDown);
+    console::PushText("\r");
+    EXPECT_EQ(Edit(buffer), c.key);
+    EXPECT_EQ(cursor, c.to);
+    console::FlushInput();
+  }
+}
+
 TEST_F(FieldEditorTest, CursorPlacementWhileWaiting) {
   std::string buffer = "ABCDEFGHIJ";
   lineLength = 5;

@@ -144,12 +144,39 @@ TEST_F(HelpViewerTest, GraphicalTerminalHandsThePageToTheStartCommand) {
   std::filesystem::permissions(script, std::filesystem::perms::owner_all);
   os::SetEnv("COMSPEC", script);
   settings::EnvMode = "WIN";
-  screen::HelpViewer("TOPIC");
-  std::string args;
-  ASSERT_TRUE(os::ReadFile(dir.path + "args.txt", args));
-  EXPECT_EQ(args, "/C\nUSTART\n" + dir.path + "AJUDA/TOPIC.HTM\n");
-  EXPECT_EQ(screen::WinDepth(), 0);
+  const std::string home = os::CurrentDir();
+  ASSERT_TRUE(os::SetCurrentDir(dir.path));
+  // The data folder's name reaches the start command as one argument, whatever it holds.
+  for (const std::string folder : {"data", "my data", "a;touch INJECTED;b", "it's $(touch INJECTED)"}) {
+    SCOPED_TRACE(folder);
+    settings::DataRoot = dir.path + folder + "/";
+    os::DeleteFile(dir.path + "args.txt");
+    screen::HelpViewer("TOPIC");
+    std::string args;
+    ASSERT_TRUE(os::ReadFile(dir.path + "args.txt", args));
+    EXPECT_EQ(args, "/C\nUSTART\n" + dir.path + folder + "/AJUDA/TOPIC.HTM\n");
+    EXPECT_FALSE(os::FileExists(dir.path + "INJECTED"));
+    EXPECT_EQ(screen::WinDepth(), 0);
+  }
+  os::SetCurrentDir(home);
   os::SetEnv("COMSPEC", "");
+}
+
+TEST_F(HelpViewerTest, MissingTopicSaysSoAndWaitsForAKey) {
+  const std::string under = console::ScreenText();
+  bool looked = false;
+  OnIdle({[&] {
+    looked = true;
+    EXPECT_EQ(screen::WinDepth(), 1);
+    EXPECT_NE(console::ScreenText().find("NO HI HA AJUDA PER A AQUEST TEMA: NOWHERE"), std::string::npos)
+        << console::ScreenText();
+    console::PushText("x");
+  }});
+  screen::HelpViewer("NOWHERE");
+  EXPECT_TRUE(looked);
+  EXPECT_EQ(screen::WinDepth(), 0);
+  EXPECT_EQ(console::ScreenText(), under);
+  EXPECT_EQ(console::PendingEvents(), 0);  // the key that closed the message was taken
 }
 
 }  // namespace

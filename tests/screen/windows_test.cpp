@@ -220,10 +220,74 @@ TEST_F(WindowTest, MessageBoxGeometry) {
   EXPECT_EQ(Cells(23, 39, 4), "HOLA");
   screen::WindowPop();
 
-  // Too many lines for the screen: no window at all.
-  screen::MessageBox(12, std::string(2000, 'x'));
+}
+
+TEST_F(WindowTest, MessageTooLongForTheScreenIsCutAndStillOpensItsWindow) {
+  // 30 lines of 76 characters: the 23 that fit are shown, so the caller's
+  // pop closes the message and not the window under it.
+  std::string text;
+  for (int k = 1; k <= 30; ++k) text += std::string(74, static_cast<char>('A' + k % 26)) + (k < 10 ? "0" : "") + std::to_string(k) + " ";
+  for (const int base : {1, 12, 25}) {
+    SCOPED_TRACE(base);
+    screen::WindowPush(3, 3, 10, 30);
+    screen::MessageBox(base, text);
+    EXPECT_EQ(screen::WinDepth(), 2);
+    int top = 0, left = 0, bottom = 0, right = 0;
+    screen::WinRect(top, left, bottom, right);
+    EXPECT_EQ(top, 1);
+    EXPECT_EQ(bottom, 25);
+    EXPECT_EQ(Cells(2, left + 2, 76), std::string(74, 'B') + "01");
+    EXPECT_EQ(Cells(24, left + 2, 76), std::string(74, 'X') + "23");
+    EXPECT_EQ(screen::AttrDepth(), 0);
+    screen::WindowPop();
+    EXPECT_EQ(screen::WinDepth(), 1);
+    screen::WindowPop();
+  }
   EXPECT_EQ(screen::WinDepth(), 0);
-  EXPECT_EQ(screen::AttrDepth(), 0);
+}
+
+// The stack file is a copy: whatever happens to it, pushes and pops stay
+// paired and every pop restores what its push covered.
+TEST_F(WindowTest, PushAndPopStayPairedWhateverTheStackFileDoes) {
+  enum class Mishap { UnwritableFolder, DeletedBeforePop, CutToThreeBytes, CutToFiveBytes };
+  for (const Mishap mishap : {Mishap::UnwritableFolder, Mishap::DeletedBeforePop, Mishap::CutToThreeBytes,
+                              Mishap::CutToFiveBytes}) {
+    SCOPED_TRACE(static_cast<int>(mishap));
+    screen::ResetWindowsForTests();
+    os::DeleteFile(StackFile());
+    // A folder that cannot be created: its parent is a file.
+    ASSERT_TRUE(os::WriteFile(dir.path + "plainfile", "x"));
+    settings::TmpDir = mishap == Mishap::UnwritableFolder ? dir.path + "plainfile/" : dir.path;
+    Paint();
+    const Snapshot before = Take();
+    screen::WindowPush(5, 10, 15, 40);
+    screen::WindowFrame(2);
+    const Snapshot outer = Take();
+    screen::MessageBox(12, "A MESSAGE");
+    screen::WindowPush(2, 2, 4, 8);  // a calendar-like third window
+    screen::WindowFrame(1);
+    EXPECT_EQ(screen::WinDepth(), 3);
+    if (mishap == Mishap::DeletedBeforePop) os::DeleteFile(StackFile());
+    if (mishap == Mishap::CutToThreeBytes) os::WriteFile(StackFile(), "abc");
+    if (mishap == Mishap::CutToFiveBytes) os::WriteFile(StackFile(), std::string("\x05\0\0\0x", 5));
+    screen::WindowPop();
+    screen::WindowPop();
+    EXPECT_EQ(screen::WinDepth(), 1);
+    EXPECT_EQ(Take().text, outer.text);
+    EXPECT_EQ(Take().attrs, outer.attrs);
+    // Window-relative positions still refer to the outer window.
+    screen::WinLocate(1, 1);
+    EXPECT_EQ(console::CursorRow(), 6);
+    EXPECT_EQ(console::CursorColumn(), 11);
+    screen::WindowPop();
+    EXPECT_EQ(screen::WinDepth(), 0);
+    const Snapshot after = Take();
+    EXPECT_EQ(after.text, before.text);
+    EXPECT_EQ(after.attrs, before.attrs);
+    EXPECT_EQ(after.cursorRow, before.cursorRow);
+    EXPECT_FALSE(os::FileExists(StackFile()));
+  }
+  settings::TmpDir = dir.path;
 }
 
 }  // namespace

@@ -93,6 +93,23 @@ TEST(IniWrite, ReplacesKeepingTheKeyAsWrittenAndDropsTheOldComment) {
   EXPECT_EQ(settings::IniRead(f, "Presentador", "Poblacio"), "Reus");
 }
 
+TEST(IniWrite, ReplacedKeyIsNotWrittenAgainWhenAnotherSectionFollows) {
+  TempDir t;
+  const std::string f = t.path + "Kova.ini";
+  struct Case {
+    std::string before, key, value, after;
+  } cases[] = {
+      {"[A]\r\nk=1\r\n[B]\r\nk=9\r\n", "k", "2", "[A]\r\nk=2\r\n[B]\r\nk=9\r\n"},
+      {"[A]\r\nk=1\r\nx=3\r\n\r\n[B]\r\n", "K", "2", "[A]\r\nk=2\r\nx=3\r\n\r\n[B]\r\n"},
+      {"[A]\r\nk=1\r\n[B]\r\n", "k", "", "[A]\r\n[B]\r\n"},
+  };
+  for (const Case& c : cases) {
+    os::WriteFile(f, c.before);
+    settings::IniWrite(f, "A", c.key, c.value);
+    EXPECT_EQ(Read(f), c.after) << c.before;
+  }
+}
+
 TEST(IniWrite, NewKeyGoesBeforeTheBlankLinesThatEndTheSection) {
   TempDir t;
   const std::string f = t.path + "Kova.ini";

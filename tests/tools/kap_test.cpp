@@ -261,6 +261,40 @@ TEST_F(KapTest, LockHoldsOneRecordUntilInputCloses) {
   EXPECT_EQ(recordstest::FinishChild(holder), 0);
 }
 
+// Messages say in words what happened, with the status after it; an unknown
+// command says so and shows the usage: one line per command and the tables.
+TEST_F(KapTest, MessagesSayWhatHappenedAndUsageListsCommandsAndTables) {
+  ASSERT_EQ(Kap({"load", tree, "VPropiet", Csv("one.csv", "OwnerCode,OwnerName\n0001,One\n")}).code, 0);
+  recordstest::Child holder =
+      recordstest::StartChild(testsupport::BinDir() + "kap", {"lock", tree, "VPropiet", "0001"});
+  EXPECT_EQ(recordstest::ReadLine(holder), "locked");
+  KapRun locked = Kap({"lock", tree, "VPropiet", "0001"});
+  EXPECT_EQ(recordstest::FinishChild(holder), 0);
+  ASSERT_TRUE(os::WriteFile(tree + "TAULES/UTerrito.dat", std::string(4096, 'x')));
+  struct Case {
+    KapRun run;
+    std::string message;
+  } cases[] = {
+      {locked, "kap: cannot lock the record: the record is locked by another user (status 84)"},
+      {Kap({"lock", tree, "VPropiet", "0002"}), "kap: cannot lock the record: no record with that key (status 4)"},
+      {Kap({"dump", tree, "UTerrito"}), "not a record file (status 30)"},
+      {Kap({"frobnicate", tree}), "kap: unknown command 'frobnicate'"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NE(c.run.code, 0) << c.message;
+    EXPECT_NE(c.run.err.find(c.message), std::string::npos) << c.run.err;
+  }
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"frobnicate"}, std::vector<std::string>{}}) {
+    const KapRun r = Kap(args);
+    EXPECT_EQ(r.code, 2);
+    for (const char* line : {"\n  kap init DIR", "\n  kap load DIR TABLE FILE.csv [--replace]", "\n  kap dump DIR TABLE",
+                             "\n  kap demo DIR", "\n  kap lock DIR TABLE KEY", "\n  kap run303 DIR"})
+      EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+    for (const char* table : {"VPropiet", "UFiscal", "UHisenda", "VGrups", "VCapPeri", "VLinPeri", "UTerrito"})
+      EXPECT_NE(r.err.find(table), std::string::npos) << table;
+  }
+}
+
 // ---- demo --------------------------------------------------------------------------------
 
 TEST_F(KapTest, DemoMakesAPlausibleRepeatableOffice) {

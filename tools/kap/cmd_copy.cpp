@@ -150,7 +150,7 @@ int CmdCopy(const std::vector<std::string>& args) {
     if (status == 0) held[i] = true;
     if (status == 0) status = Definition(source[i], specs[i]);
     if (status != 0) {
-      Error("cannot use " + source[i].path + " of " + from.name + StatusText(status));
+      Error("cannot use " + source[i].path + " of " + from.name + ": " + StatusText(status));
       ok = false;
     }
   }
@@ -160,7 +160,7 @@ int CmdCopy(const std::vector<std::string>& args) {
     std::string spec, data, key(255, '\0');
     if (status == 0) status = Definition(target[i], spec);
     if (status != 0) {
-      Error("cannot use " + target[i].path + " of " + to.name + StatusText(status));
+      Error("cannot use " + target[i].path + " of " + to.name + ": " + StatusText(status));
       ok = false;
     } else if (spec != specs[i]) {
       Error(target[i].path + " of " + to.name + " has another definition than " + source[i].path);
@@ -175,14 +175,14 @@ int CmdCopy(const std::vector<std::string>& args) {
     const int status = FileCall(target[i], recman::kOpBeginTransaction, none, key, 0);
     begun[i] = status == 0;
     if (status != 0) {
-      Error("cannot start writing " + target[i].path + " of " + to.name + StatusText(status));
+      Error("cannot start writing " + target[i].path + " of " + to.name + ": " + StatusText(status));
       ok = false;
     }
   }
   for (std::size_t i = 0; i < tables.size() && ok; ++i) {
     const int status = CopyRecords(source[i], target[i], replace, total);
     if (status != 0) {
-      Error("copying " + source[i].path + " to " + target[i].path + " failed" + StatusText(status));
+      Error("copying " + source[i].path + " to " + target[i].path + " failed: " + StatusText(status));
       ok = false;
     }
   }
@@ -192,7 +192,7 @@ int CmdCopy(const std::vector<std::string>& args) {
     std::string none, key(255, '\0');
     const int status = FileCall(target[i], ok ? recman::kOpEndTransaction : recman::kOpAbortTransaction, none, key, 0);
     if (ok && status != 0) {
-      Error("writing " + target[i].path + " of " + to.name + " failed" + StatusText(status));
+      Error("writing " + target[i].path + " of " + to.name + " failed: " + StatusText(status));
       ok = false;
     } else if (ok && !to.server) {
       ++committed;

@@ -327,7 +327,7 @@ int CmdDemo(const std::vector<std::string>& args) {
     std::vector<std::string> existing;
     if (status == 0) status = ReadAll(files[i], existing);
     if (status != 0) {
-      Error("cannot use " + files[i].path + StatusText(status));
+      Error("cannot use " + files[i].path + ": " + StatusText(status));
       ok = false;
     } else if (!existing.empty()) {
       Error(files[i].path + " already holds records; the demo needs an empty data tree");

@@ -3,8 +3,10 @@
 // The installation files (forms, catalogue, help, Kova.ini) come from the
 // folder "data" beside the kap executable, which the build copies from the
 // source tree's data/. Text files are kept there in UTF-8 and written here in
-// CP850. The templates in ddf/ are generated from the record layouts, and
-// one empty record file is created per table. Existing record files and an
+// CP850; help topics ("AJUDA/<topic>.HLP.txt") are laid out as the help
+// viewer's fixed 80-byte records ("AJUDA/<topic>.HLP"). The templates in
+// ddf/ are generated from the record layouts, and one empty record file is
+// created per table. Existing record files and an
 // existing Kova.ini are kept.
 //
 // kap init DIR --server CONNECTION: the record files are tables on that
@@ -30,6 +32,14 @@ bool IsTextFile(const std::string& name) {
   return ext == "ini" || ext == "jpn" || ext == "lng" || ext == "hlp" || ext == "txt";
 }
 
+// "<topic>.HLP.txt": the readable source of a help topic.
+bool IsHelpSource(const std::string& name) {
+  if (name.size() < 8) return false;
+  std::string tail;
+  for (char c : name.substr(name.size() - 8)) tail += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".hlp.txt";
+}
+
 // Copies the installation tree `from` into `to`, converting text files.
 bool CopyTree(const std::string& from, const std::string& to, bool top) {
   std::vector<os::DirEntry> entries;
@@ -47,14 +57,23 @@ bool CopyTree(const std::string& from, const std::string& to, bool top) {
       if (!CopyTree(from + e.name + "/", to + e.name + "/", false)) return false;
       continue;
     }
-    const std::string target = to + e.name;
+    std::string target = to + e.name;
     if (top && e.name == "Kova.ini" && os::FileExists(target)) continue;  // the office's settings
     std::string content;
     if (!os::ReadFile(from + e.name, content)) {
       Error("cannot read " + from + e.name);
       return false;
     }
-    if (IsTextFile(e.name)) {
+    if (IsHelpSource(e.name)) {
+      // Laid out as the help viewer's fixed records, under the topic's name.
+      std::string records, error;
+      if (!HelpRecords(content, records, error)) {
+        Error(from + e.name + ": " + error);
+        return false;
+      }
+      content = records;
+      target = to + e.name.substr(0, e.name.size() - 4);
+    } else if (IsTextFile(e.name)) {
       std::string converted;
       if (!Utf8ToCp850(content, converted)) {
         Error(from + e.name + ": text not representable in code page 850");
@@ -121,7 +140,7 @@ int CmdInit(const std::vector<std::string>& args) {
   for (const records::TableLayout& table : records::Layouts()) {
     int status = CreateTable(dir, table);
     if (status != 0) {
-      Error("cannot create " + TablePath(dir, table) + StatusText(status));
+      Error("cannot create " + TablePath(dir, table) + ": " + StatusText(status));
       return 1;
     }
   }

@@ -35,7 +35,7 @@ bool OpenExisting(const std::string& dir, const records::TableLayout& table, Rec
     status = OpenTable(dir, table, file);
   }
   if (status != 0) {
-    Error("cannot open " + path + StatusText(status));
+    Error("cannot open " + path + ": " + StatusText(status));
     return false;
   }
   return true;
@@ -200,7 +200,7 @@ int CmdLoad(const std::vector<std::string>& args) {
   } else if (BuildRecords(plain[2], *table, rows, fresh, lines)) {
     int status = replace ? 0 : ReadAll(file, existing);
     if (status != 0) {
-      Error("cannot read " + file.path + " (status " + std::to_string(status) + ")");
+      Error("cannot read " + file.path + ": " + StatusText(status));
     } else if (CheckUnique(plain[2], *table, fresh, lines, existing)) {
       if (StoreAll(file, fresh, replace, error)) {
         std::cout << fresh.size() << " records loaded into " << table->baseName << "\n";
@@ -235,7 +235,7 @@ int CmdDump(const std::vector<std::string>& args) {
   }
   CloseTable(file);
   if (status != 0) {
-    Error("cannot read " + file.path + StatusText(status));
+    Error("cannot read " + file.path + ": " + StatusText(status));
     return 1;
   }
   std::vector<std::string> names;

@@ -48,7 +48,7 @@ int CmdLock(const std::vector<std::string>& args) {
   int status = OpenTable(dir, *table, file);
   if (status == 0) status = GetEqual(file, RecordKey(*table, 0, record), true, record);
   if (status != 0) {
-    Error("cannot lock the record" + StatusText(status));
+    Error("cannot lock the record: " + StatusText(status));
     CloseTable(file);
     return 1;
   }

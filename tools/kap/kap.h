@@ -46,8 +46,6 @@ std::string RecordKey(const records::TableLayout& table, int key, const std::str
 std::string ServerSetting(const std::string& dir);
 // Opens and creates the record files of DIR from now on where its setting says.
 void UseDataStore(const std::string& dir);
-// " (status N)", followed for a server failure by which server and why.
-std::string StatusText(int status);
 
 // ---- record files through the record manager ------------------------------------------
 struct RecordFile {
@@ -90,10 +88,19 @@ int CmdDump(const std::vector<std::string>& args);
 int CmdDemo(const std::vector<std::string>& args);
 int CmdLock(const std::vector<std::string>& args);
 int CmdCopy(const std::vector<std::string>& args);
+int CmdShow303(const std::vector<std::string>& args);
+
+// A help topic's text (UTF-8 lines, "{h}", "{u}", "{r}" switching highlight,
+// underline and reverse) as the help viewer's records of 80 CP850 bytes.
+// False with `error` naming the line that cannot be laid out.
+bool HelpRecords(const std::string& utf8, std::string& records, std::string& error);
 
 // Directory argument with a trailing "/".
 std::string DirArg(const std::string& dir);
 // Message on standard error, prefixed "kap: ".
 void Error(const std::string& text);
+// What a record-manager status means, in words, with the status after it:
+// "the record is locked by another user (status 84)".
+std::string StatusText(int status);
 
 }  // namespace kap

@@ -17,14 +17,19 @@ void Error(const std::string& text) { std::cerr << "kap: " << text << "\n"; }
 namespace {
 
 void Usage() {
+  std::string tables;
+  for (const records::TableLayout& t : records::Layouts()) tables += " " + t.baseName;
   std::cerr << "usage:\n"
-               "  kap init DIR [--server CONNECTION]\n"
-               "  kap load DIR TABLE FILE.csv [--replace]\n"
-               "  kap dump DIR TABLE\n"
-               "  kap demo DIR [--owners N] [--today YYYYMMDD]\n"
-               "  kap lock DIR TABLE KEY0VALUE\n"
-               "  kap copy FROM TO [--replace]   (each a data folder or a server's connection string)\n"
-               "  kap run303 DIR --mode S|R --date YYYYMMDD [options]\n";
+               "  kap init DIR [--server CONNECTION]        lay out a new data tree (its record files on that server)\n"
+               "  kap load DIR TABLE FILE.csv [--replace]   add (or replace) records from a CSV file\n"
+               "  kap dump DIR TABLE                        all records of a table as CSV\n"
+               "  kap demo DIR [--owners N] [--today YYYYMMDD]   a demo office in an empty data tree\n"
+               "  kap lock DIR TABLE KEY                    hold one record locked until input ends\n"
+               "  kap copy FROM TO [--replace]              every record file between a data folder and a server\n"
+               "  kap show303 FILE                          a filing file field by field, checked\n"
+               "  kap run303 DIR --mode S|R --date YYYYMMDD [options]   one run of the return without the screen\n"
+               "TABLE is one of:"
+            << tables << "\n";
 }
 
 }  // namespace
@@ -42,10 +47,12 @@ int main(int argc, char** argv) {
   if (command == "demo") return kap::CmdDemo(args);
   if (command == "lock") return kap::CmdLock(args);
   if (command == "copy") return kap::CmdCopy(args);
+  if (command == "show303") return kap::CmdShow303(args);
   if (command == "run303") {
     kap::Error("run303: not available yet");
     return 2;
   }
+  kap::Error("unknown command '" + command + "'");
   Usage();
   return 2;
 }

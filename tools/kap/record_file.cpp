@@ -129,7 +129,7 @@ bool StoreAll(RecordFile& file, const std::vector<std::string>& newRecords, bool
   std::vector<std::string> old;
   int status = replace ? ReadAll(file, old) : 0;
   if (status != 0) {
-    error = "cannot read " + file.path + " (status " + std::to_string(status) + ")";
+    error = "cannot read " + file.path + ": " + StatusText(status);
     return false;
   }
   // One transaction: the records appear all together or not at all, even if
@@ -138,7 +138,7 @@ bool StoreAll(RecordFile& file, const std::vector<std::string>& newRecords, bool
   std::string noKey(255, '\0');
   status = FileCall(file, recman::kOpBeginTransaction, none, noKey, 0);
   if (status != 0) {
-    error = "cannot start writing " + file.path + " (status " + std::to_string(status) + ")";
+    error = "cannot start writing " + file.path + ": " + StatusText(status);
     return false;
   }
   for (std::size_t i = 0; i < old.size() && status == 0; ++i)
@@ -150,8 +150,7 @@ bool StoreAll(RecordFile& file, const std::vector<std::string>& newRecords, bool
   status = FileCall(file, failed == 0 ? recman::kOpEndTransaction : recman::kOpAbortTransaction, none,
                 noKey, 0);
   if (failed == 0 && status == 0) return true;
-  error = "writing " + file.path + " failed (status " + std::to_string(failed != 0 ? failed : status) +
-          ")";
+  error = "writing " + file.path + " failed: " + StatusText(failed != 0 ? failed : status);
   return false;
 }
 

@@ -15,11 +15,4 @@ std::string ServerSetting(const std::string& dir) {
 
 void UseDataStore(const std::string& dir) { recman::UseServer(ServerSetting(dir), dir); }
 
-std::string StatusText(int status) {
-  std::string text = " (status " + std::to_string(status) + ")";
-  const std::string problem = recman::ServerProblem();
-  if (status == recman::kStatusIoError && !problem.empty()) text += ": server " + problem;
-  return text;
-}
-
 }  // namespace kap

@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
   int idleMs = 0;
   for (;;) {
     if (!console::WaitEvent(1000)) {
+      if (console::InputGone()) break;  // the terminal went away
       idleMs += 1000;
       if (idleMs >= 120000) break;
       continue;
