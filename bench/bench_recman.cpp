@@ -149,10 +149,12 @@ constexpr int kSharedFileNumber = 900;
 
 // A file of `records` records with keys 0, 3, 6, ... (through BTRCALL, one
 // transaction).
-bool MakeFile(const std::string& path, std::uint32_t records) {
+// Creates (replacing it) a file of 64-byte records with one unique 4-byte
+// binary key at `path`, on the engine in use, and opens it into `pos`.
+bool CreateAndOpen(const std::string& path, void* pos) {
   unsigned char spec[1536] = {};
   spec[0] = kRecordLength;
-  spec[3] = 0x10;
+  spec[3] = 0x10;  // page size 4096
   spec[4] = 1;
   spec[16] = 1;
   spec[18] = 4;
@@ -161,12 +163,16 @@ bool MakeFile(const std::string& path, std::uint32_t records) {
   char name[255] = {};
   std::snprintf(name, sizeof name, "%s", path.c_str());
   if (!Check(recman::BTRCALL(recman::kOpCreate, nullptr, spec, &len, name, 255, 0), "Create")) return false;
-  unsigned char pos[recman::kPositionBlockSize] = {};
   len = 0;
-  if (!Check(recman::BTRCALL(recman::kOpOpen, pos, nullptr, &len, name, 255, 0), "Open")) return false;
+  return Check(recman::BTRCALL(recman::kOpOpen, pos, nullptr, &len, name, 255, 0), "Open");
+}
+
+bool MakeFile(const std::string& path, std::uint32_t records) {
+  unsigned char pos[recman::kPositionBlockSize] = {};
+  if (!CreateAndOpen(path, pos)) return false;
   unsigned char rec[kRecordLength];
   unsigned char key[255];
-  len = 0;
+  std::uint32_t len = 0;
   if (!Check(recman::BTRCALL(recman::kOpBeginTransaction, pos, nullptr, &len, key, 0, 0), "Begin")) return false;
   for (std::uint32_t i = 0; i < records; ++i) {
     MakeRecord(i * 3, rec);
@@ -325,20 +331,8 @@ int Shared(int argc, char** argv) {
 // Creates the file at `path` on the engine in use (replacing it), opens it
 // into `pos` and inserts the records one by one (one commit each).
 bool Fill(const std::string& path, const std::vector<std::uint32_t>& keys, void* pos, double& seconds) {
-  // One unique 4-byte binary key.
-  unsigned char spec[1536] = {};
-  spec[0] = kRecordLength;
-  spec[3] = 0x10;  // page size 4096
-  spec[4] = 1;
-  spec[16] = 1;
-  spec[18] = 4;
-  spec[20] = recman::kKeyBinary;
-  std::uint32_t len = sizeof spec;
-  char name[255] = {};
-  std::snprintf(name, sizeof name, "%s", path.c_str());
-  if (!Check(recman::BTRCALL(recman::kOpCreate, nullptr, spec, &len, name, 255, 0), "Create")) return false;
-  len = 0;
-  if (!Check(recman::BTRCALL(recman::kOpOpen, pos, nullptr, &len, name, 255, 0), "Open")) return false;
+  if (!CreateAndOpen(path, pos)) return false;
+  std::uint32_t len = 0;
   auto t = std::chrono::steady_clock::now();
   unsigned char rec[kRecordLength];
   unsigned char key[255];
