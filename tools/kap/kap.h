@@ -73,6 +73,7 @@ int CmdLoad(const std::vector<std::string>& args);
 int CmdDump(const std::vector<std::string>& args);
 int CmdDemo(const std::vector<std::string>& args);
 int CmdLock(const std::vector<std::string>& args);
+int CmdRun303(const std::vector<std::string>& args);
 int CmdShow303(const std::vector<std::string>& args);
 
 // A help topic's text (UTF-8 lines, "{h}", "{u}", "{r}" switching highlight,

@@ -26,7 +26,8 @@ void Usage() {
                "  kap demo DIR [--owners N] [--today YYYYMMDD]   a demo office in an empty data tree\n"
                "  kap lock DIR TABLE KEY                    hold one record locked until input ends\n"
                "  kap show303 FILE                          a filing file field by field, checked\n"
-               "  kap run303 DIR --mode S|R --date YYYYMMDD [options]   one run of the return without the screen\n"
+               "  kap run303 DIR --mode S|R --date YYYYMMDD [--from N] [--to N] [--payment N|D|E]\n"
+               "             [--annual S|N] [--town TEXT] [--account CCC]   one run of the return without the screen\n"
                "TABLE is one of:"
             << tables << "\n";
 }
@@ -46,10 +47,7 @@ int main(int argc, char** argv) {
   if (command == "demo") return kap::CmdDemo(args);
   if (command == "lock") return kap::CmdLock(args);
   if (command == "show303") return kap::CmdShow303(args);
-  if (command == "run303") {
-    kap::Error("run303: not available yet");
-    return 2;
-  }
+  if (command == "run303") return kap::CmdRun303(args);
   kap::Error("unknown command '" + command + "'");
   Usage();
   return 2;
