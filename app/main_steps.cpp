@@ -7,12 +7,12 @@
 #include "forms/block_runner.h"
 #include "forms/form_model.h"
 #include "platform/console/console.h"
-#include "platform/console/cp850_unicode.h"
 #include "records/btr.h"
 #include "records/data_files.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
 #include "settings/config.h"
+#include "vat303/driver.h"
 
 namespace app {
 
@@ -32,24 +32,6 @@ std::string TrimRight(std::string s) {
   return s;
 }
 
-std::string Utf8(const std::string& cp850) {
-  std::string out;
-  for (char c : cp850) {
-    const char32_t u = console::detail::Cp850ToUnicode(static_cast<unsigned char>(c));
-    if (u < 0x80) {
-      out += static_cast<char>(u);
-    } else if (u < 0x800) {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (u >> 12));
-      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 bool LoadProgramForm() {
@@ -65,7 +47,7 @@ bool LoadProgramForm() {
   return false;
 }
 
-void ReportFormError() { std::cerr << "ruvoz303: " << Utf8(forms::LoadFormError()) << "\n"; }
+void ReportFormError() { std::cerr << "ruvoz303: " << console::Cp850ToUtf8(forms::LoadFormError()) << "\n"; }
 
 void PresetSelection(const PeriodEnd& period) {
   ProposedPeriod = period;
@@ -86,17 +68,7 @@ void ReadPresenterSettings() {
   forms::SetValue(kPresenterBlock, 2, PresenterAccount);
 }
 
-void RunReturnDriver() {
-  // The dialogue of the return: block 1 until the operator leaves it with
-  // Esc. (An accepted block starts no run yet.)
-  screen::SetAttr("n");
-  console::Clear(console::TextAttribute());
-  for (;;) {
-    int block = kSelectionBlock, key = 0;
-    forms::RunBlock(block, 0, 0, key);
-    if (key == forms::kKeyEsc) return;
-  }
-}
+void RunReturnDriver() { vat303::ReturnDriver(); }
 
 void TakePresenterFromForm() {
   PresenterTown = TrimRight(forms::FieldAt(kPresenterBlock, 1).Value);

@@ -108,6 +108,10 @@ void ChooseRecordStore() {
   StopProgram();
 }
 
+// The interactive program ends with 0 after an open failure, as it always
+// has; a batch run says with its exit code that it could not run.
+int stopExitCode = 0;
+
 void CloseFilesAtEnd() {
   int status = 0;
   BtrCloseAll(status);
@@ -129,10 +133,12 @@ std::string HostFileName(const std::string& name) {
   return os::CurrentDir() + host;
 }
 
+void SetStopExitCode(int code) { stopExitCode = code; }
+
 void StopProgram() {
   int status = 0;
   BtrCloseAll(status);
-  os::EndProgram(0);
+  os::EndProgram(stopExitCode);
 }
 
 void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& status) {

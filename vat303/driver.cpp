@@ -9,8 +9,10 @@
 #include "format/dates.h"
 #include "format/numbers.h"
 #include "format/taxid.h"
+#include "forms/block_runner.h"
 #include "forms/selection.h"
 #include "output/paths.h"
+#include "output/print_device.h"
 #include "output/spool.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
@@ -350,7 +352,19 @@ void StartPrintProgram() {
   if (code == -1) {
     ShowRunMessage(Translate(texts::kCannotStartPrint) + os::HostPath(program));
   } else if (code != 0) {
-    ShowRunMessage(Translate(texts::kPrintFailed) + std::to_string(code));
+    // The print program leaves its reason in the temporary folder, since
+    // the screen covers whatever it wrote on the terminal.
+    std::string reason;
+    os::ReadFile(settings::TmpDir + "zediridi.err", reason);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+    ShowRunMessage(Translate(texts::kPrintFailed) + std::to_string(code) + (reason.empty() ? "" : ": " + reason));
+  } else if (!run.filing) {
+    // A report run: the operator is told where the report went.
+    const output::PrintTarget target = output::PrintDestination(settings::OutputSetting);
+    if (target.kind == output::PrintKind::Printer)
+      ShowRunMessage(Translate(texts::kReportToQueue) + target.queue);
+    else
+      ShowRunMessage(Translate(texts::kReportAt) + os::HostPath(target.path));
   }
   if (code != 0 && !run.filing) run.result = 1;
 }
@@ -362,6 +376,17 @@ std::string AgencyDir(int territoryCode) {
                                      "DFN\\", "ATIC\\", "ATA\\", "ATF\\"};
   if (territoryCode < 0 || territoryCode > 8) return "";
   return dirs[territoryCode];
+}
+
+void ReturnDriver() {
+  screen::SetAttr("n");
+  console::Clear(console::TextAttribute());
+  for (;;) {
+    int block = 1, key = 0;
+    forms::RunBlock(block, 0, 0, key);
+    if (key == forms::kKeyEsc) return;
+    RunReturn(RunPresentation::Screen);
+  }
 }
 
 int RunReturn(RunPresentation how) {

@@ -20,6 +20,11 @@ namespace vat303 {
 // written, a damaged NRC file).
 int RunReturn(RunPresentation how);
 
+// The return driver of the interactive program: shows block 1 of the form
+// until the operator leaves it with Esc, and runs the return every time the
+// block is accepted.
+void ReturnDriver();
+
 // The agency directory of a territory code (0-8), "" for any other code.
 std::string AgencyDir(int territoryCode);
 

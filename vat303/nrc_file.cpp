@@ -238,15 +238,14 @@ std::string BaseName(const std::string& file) {
 }
 
 int Lock(Image& im, int waitMs) {
-  const std::string lockPath = NrcLockPath(im.path);
-  if (os::LockExclusive(im.lock, lockPath, 0)) return kNrcOk;
-  if (!os::FileExists(lockPath)) {
-    // The lock file cannot even be created: the directory is not writable.
-    ShowRunMessage(settings::Translate(texts::kCannotUseDir) + os::HostPath(Directory(im.path)));
+  const std::string dir = NrcLockDirectory(im.path);
+  if (os::LockDirectory(im.lock, dir, 0)) return kNrcOk;
+  if (!os::DirExists(dir)) {
+    ShowRunMessage(settings::Translate(texts::kCannotUseDir) + os::HostPath(dir));
     return kNrcWriteError;
   }
   ShowWaitNotice(records::LockWaitText());
-  const bool locked = os::LockExclusive(im.lock, lockPath, waitMs);
+  const bool locked = os::LockDirectory(im.lock, dir, waitMs);
   EndWaitNotice();
   if (locked) return kNrcOk;
   ShowRunMessage(settings::Translate(texts::kLockedByOther) + os::HostPath(im.path));
@@ -390,7 +389,10 @@ std::string NrcTrailer(int version, long details, std::int64_t total) {
          std::string(version == 1 ? 214 : 215, ' ');
 }
 
-std::string NrcLockPath(const std::string& file) { return file + ".lck"; }
+std::string NrcLockDirectory(const std::string& file) {
+  const std::string dir = Directory(file);
+  return dir.empty() ? std::string("./") : dir;
+}
 
 std::string NrcTempPath(const std::string& file) { return Directory(file) + "~" + BaseName(file) + ".tmp"; }
 

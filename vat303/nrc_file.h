@@ -2,8 +2,8 @@
 // reference requests for the bank. Fixed-length records followed by CR LF:
 // a header ("02"), one detail per request ("05"), a trailer ("08").
 //
-// The file is only changed under an exclusive lock on the lock file beside it
-// (NrcLockPath) and is always replaced whole, by writing a temporary file in
+// The file is only changed under an exclusive lock on its directory
+// (NrcLockDirectory; no lock file is left among the outputs) and is always replaced whole, by writing a temporary file in
 // the same directory and renaming it over the old one: a reader, another
 // terminal or a killed run sees the old file or the new one, never a cut one.
 //
@@ -75,8 +75,9 @@ void AbandonNrcPass();
 // Requests added since the last write of the file.
 int NrcPendingAdds();
 
-// "NRC_BANC.SOL" -> "NRC_BANC.SOL.lck", and the temporary copy's name.
-std::string NrcLockPath(const std::string& file);
+// The directory whose lock guards the request file, and the temporary
+// copy's name.
+std::string NrcLockDirectory(const std::string& file);
 std::string NrcTempPath(const std::string& file);
 // Default wait for the lock of a single request (AddNrcRequest and
 // RemoveNrcRequest outside a pass).

@@ -7,7 +7,6 @@
 
 #include "format/text.h"
 #include "platform/console/console.h"
-#include "platform/console/cp850_unicode.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
 
@@ -22,19 +21,6 @@ std::vector<std::string> shown;
 bool noticeOpen = false;
 bool progressShown = false;
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 void ErrorLine(const std::string& text) {
   ClearProgressLine();
   std::cerr << Cp850ToUtf8Text(text) << "\n" << std::flush;
@@ -45,16 +31,7 @@ void ErrorLine(const std::string& text) {
 void SetPresentation(RunPresentation how) { presentation = how; }
 RunPresentation Presentation() { return presentation; }
 
-std::string Cp850ToUtf8Text(const std::string& cp850) {
-  std::string out;
-  for (unsigned char c : cp850) {
-    // Letters and signs as the console shows them; control bytes as blanks.
-    if (c < 0x20 || c == 0x7F) out += ' ';
-    else if (c < 0x80) out += static_cast<char>(c);
-    else AppendUtf8(out, console::detail::Cp850ToUnicode(c));
-  }
-  return out;
-}
+std::string Cp850ToUtf8Text(const std::string& cp850) { return console::Cp850ToUtf8(cp850); }
 
 void ShowRunMessage(const std::string& text) {
   shown.push_back(text);

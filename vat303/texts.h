@@ -44,6 +44,8 @@ inline constexpr const char* kNoHolderTaxId = "FALTA EL NIF DEL TITULAR ([Titula
 inline constexpr const char* kCannotCreateSpool = "NO ES POT CREAR EL FITXER D'IMPRESSI\xE0" " ";
 inline constexpr const char* kCannotStartPrint = "NO ES POT EXECUTAR EL PROGRAMA D'IMPRESSI\xE0" " ";
 inline constexpr const char* kPrintFailed = "EL PROGRAMA D'IMPRESSI\xE0" " HA ACABAT AMB ERROR ";
+inline constexpr const char* kReportAt = "INFORME DESAT A ";
+inline constexpr const char* kReportToQueue = "INFORME ENVIAT A LA CUA D'IMPRESSI\xE0" " ";
 // Data problems (data_problems.h).
 inline constexpr const char* kUnknownTerritory =
     "GRUP AMB UN TERRITORI QUE NO \x90" "S A LA TAULA (NO ES DECLARA): ";

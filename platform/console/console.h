@@ -84,6 +84,10 @@ struct Event {
   int buttons = 0;
 };
 
+// CP850 text as UTF-8, as the console shows its bytes (for lines written to
+// standard error and other text that leaves the program).
+std::string Cp850ToUtf8(const std::string& cp850);
+
 // A key-press event (both back ends build their events with it).
 Event KeyEvent(unsigned char ch, int scan, int modifiers);
 

@@ -286,7 +286,7 @@ TEST_F(NrcTest, APassGivesTheFileOfTheSameRequestsOneByOne) {
 
 TEST_F(NrcTest, ALockHeldByAnotherTerminalIsWaitedForThenReported) {
   os::Lock other;
-  ASSERT_TRUE(os::LockExclusive(other, vat303::NrcLockPath(file), 0));
+  ASSERT_TRUE(os::LockDirectory(other, vat303::NrcLockDirectory(file), 0));
   Request("12345678Z", "ONE", 100);
   EXPECT_EQ(vat303::OpenNrcPass(file, 300), vat303::kNrcLocked);
   EXPECT_FALSE(os::FileExists(file));

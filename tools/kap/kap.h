@@ -88,6 +88,7 @@ int CmdDump(const std::vector<std::string>& args);
 int CmdDemo(const std::vector<std::string>& args);
 int CmdLock(const std::vector<std::string>& args);
 int CmdCopy(const std::vector<std::string>& args);
+int CmdRun303(const std::vector<std::string>& args);
 int CmdShow303(const std::vector<std::string>& args);
 
 // A help topic's text (UTF-8 lines, "{h}", "{u}", "{r}" switching highlight,

@@ -27,7 +27,8 @@ void Usage() {
                "  kap lock DIR TABLE KEY                    hold one record locked until input ends\n"
                "  kap copy FROM TO [--replace]              every record file between a data folder and a server\n"
                "  kap show303 FILE                          a filing file field by field, checked\n"
-               "  kap run303 DIR --mode S|R --date YYYYMMDD [options]   one run of the return without the screen\n"
+               "  kap run303 DIR --mode S|R --date YYYYMMDD [--from N] [--to N] [--payment N|D|E]\n"
+               "             [--annual S|N] [--town TEXT] [--account CCC]   one run of the return without the screen\n"
                "TABLE is one of:"
             << tables << "\n";
 }
@@ -48,10 +49,7 @@ int main(int argc, char** argv) {
   if (command == "lock") return kap::CmdLock(args);
   if (command == "copy") return kap::CmdCopy(args);
   if (command == "show303") return kap::CmdShow303(args);
-  if (command == "run303") {
-    kap::Error("run303: not available yet");
-    return 2;
-  }
+  if (command == "run303") return kap::CmdRun303(args);
   kap::Error("unknown command '" + command + "'");
   Usage();
   return 2;
