@@ -19,7 +19,7 @@ std::string g_problem;
 PgLink g_main;
 PgLink g_transaction;
 std::uint64_t g_generation = 0;
-std::vector<std::string> g_notified;          // table names not yet taken
+std::set<std::string> g_notified;             // tables announced, not yet taken
 std::vector<PGconn*> g_abandoned;             // the parent's, after fork()
 
 // Settings of every connection. Waits for a lock end after 10 s (85), as a
@@ -114,7 +114,7 @@ bool Usable(const PgLink& link) { return link.conn != nullptr && !link.broken; }
 void Collect(PGconn* conn) {
   if (conn == nullptr) return;
   while (PGnotify* n = PQnotifies(conn)) {
-    g_notified.push_back(n->extra != nullptr ? n->extra : "");
+    g_notified.insert(n->extra != nullptr ? n->extra : "");
     PQfreemem(n);
   }
 }
@@ -298,7 +298,7 @@ void TakeNotifications(std::vector<std::string>& tables) {
     }
     Collect(g_main.conn);
   }
-  tables.swap(g_notified);
+  tables.assign(g_notified.begin(), g_notified.end());
   g_notified.clear();
 }
 

@@ -196,6 +196,9 @@ std::int16_t Find(Call& c, int op, PgRead q, std::string_view keyValue, std::int
     }
   }
   const bool lockHere = c.lock && IsMain(link);
+  // Announcements that came before this read concern what it reads anyway;
+  // those that come with it or later drop its rows.
+  if (move) Refresh();
   const auto asked = std::chrono::steady_clock::now();  // the rows are at least this recent
   PgResult r = RunPrepared(*link, ReadName(t, key, q, lockHere), ReadSql(t, key, q, lockHere),
                            ReadParams(t, release, keyValue, id, rows), status);
