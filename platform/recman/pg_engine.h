@@ -43,8 +43,11 @@
 //   this process made to the file (through any position block) or learnt of
 //   from another connection's announcement. Every other read, every locked
 //   read and every write goes to the server at once.
-//   Stat counts are counted again after every change this process made or
-//   learnt of, and kept otherwise.
+//   Stat counts are counted again at once after a change this process made,
+//   and at most once a second after changes announced by other connections
+//   (so a busy writer elsewhere cannot make every keyed read count a whole
+//   table): another connection's change shows at the latest a second after
+//   its announcement.
 //   Statuses of server failures: cannot connect, login refused, connection
 //   lost and any other server error -> 2 (recman::ServerProblem() names the
 //   server by host, port and database, never the password, and says why);

@@ -16,6 +16,8 @@ namespace {
 constexpr auto kReadAheadAge = std::chrono::milliseconds(50);
 constexpr std::size_t kFirstBatch = 8;
 constexpr std::size_t kMaxBatch = 512;
+// Stat: how long counts may lag behind other connections' changes.
+constexpr auto kRecountAfter = std::chrono::seconds(1);
 
 std::vector<RecordFile*> g_inTransaction;  // files in the server transaction
 std::uint64_t g_lockLink = 0;              // the main link this process's locks are on
@@ -95,7 +97,10 @@ std::size_t BatchSize(const PgFile& f, int op, int key) {
   return std::max(kFirstBatch, a.next * 2);
 }
 
-void NoteLocalChange(PgTable& t) { ++t.changes; }
+void NoteLocalChange(PgTable& t) {
+  ++t.changes;
+  ++t.ownChanges;
+}
 
 bool HoldsRecord(const PgTable& t, std::int64_t id) { return t.recordLocks.count(id) > 0; }
 
@@ -525,8 +530,13 @@ std::int16_t ServerStat(Call& c) {
   PgLink* link = FileLink(rf, status);
   if (link == nullptr) return status;
   Refresh();
-  if (!t.statValid || t.statChanges != t.changes) {
-    const std::uint64_t before = t.changes;
+  // Counted again after a change of this process at once, after others'
+  // changes at most once a second: a busy writer elsewhere does not make
+  // every keyed read count the whole table.
+  const auto now = std::chrono::steady_clock::now();
+  if (!t.statValid || t.statOwnChanges != t.ownChanges ||
+      (t.statChanges != t.changes && now - t.countedAt >= kRecountAfter)) {
+    const std::uint64_t before = t.changes, ownBefore = t.ownChanges;
     PgResult r = RunPrepared(*link, "c" + t.tag, CountSql(t), PgParams{}, status);
     if (r == nullptr) return Failed(link, status);
     t.records = static_cast<std::uint32_t>(FieldInt8(r.get(), 0, 0));
@@ -537,6 +547,8 @@ std::int16_t ServerStat(Call& c) {
     }
     t.statValid = true;
     t.statChanges = before;
+    t.statOwnChanges = ownBefore;
+    t.countedAt = now;
   }
   rf.records = t.records;
   rf.unique = t.unique;

@@ -26,8 +26,10 @@ struct PgTable {
   bool lockedByCall = false; // one of them is LockFileExclusive's
   std::map<std::int64_t, int> recordLocks;  // held, one server lock each
   std::uint64_t changes = 0; // counts changes known to this process
+  std::uint64_t ownChanges = 0;  // of them, this process's own
   bool statValid = false;
-  std::uint64_t statChanges = 0;
+  std::uint64_t statChanges = 0, statOwnChanges = 0;
+  std::chrono::steady_clock::time_point countedAt;
   std::uint32_t records = 0;
   std::vector<std::uint32_t> unique;
 };

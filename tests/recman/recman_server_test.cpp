@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/os/os.h"
+#include "tests/recman/other_process.h"
 #include "tests/recman/recman_test_util.h"
 
 using namespace recmantest;
@@ -67,6 +68,24 @@ TEST_P(RecmanServer, TransactionsOfOneProcessCommitTogether) {
   EXPECT_EQ(Write(a, kOpEndTransaction, ""), kStatusNoTransaction);
   EXPECT_EQ(Walk(watchA), "AAAA ");
   EXPECT_EQ(Walk(watchB), "BBBB ");
+}
+
+TEST_P(RecmanServer, StatCountsOthersChangesWithinASecond) {
+  ASSERT_EQ(Create(Path("s"), Spec(16, {{{1, 4, 0}}})), 0);
+  File f;
+  ASSERT_EQ(Open(f, Path("s")), 0);
+  ASSERT_EQ(Insert(f, Record(16, "AAAA")), 0);
+  EXPECT_EQ(Get32(Read(f, kOpStat, 0).data, 6), 1u);  // our own insert: at once
+  Other other;
+  ASSERT_EQ(other.Ask("use " + TestServer()), 0);
+  ASSERT_EQ(other.Ask("open " + Path("s")), 0);
+  ASSERT_EQ(other.Ask("insert BBBB"), 0);
+  std::uint32_t count = 0;
+  for (int i = 0; i < 60 && count != 2; ++i) {
+    if (i > 0) os::SleepMs(50);
+    count = Get32(Read(f, kOpStat, 0).data, 6);
+  }
+  EXPECT_EQ(count, 2u);
 }
 
 TEST_P(RecmanServer, ALostConnectionFailsItsFilesAndNamesTheServer) {
