@@ -216,7 +216,7 @@ TEST_F(KapTest, BadInputNamesLineAndFieldAndChangesNothing) {
   EXPECT_EQ(Dump(tree, "VPropiet"), before);
   r = Kap({"run303", tree, "--mode", "R"});
   EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("not available yet"), std::string::npos);
+  EXPECT_NE(r.err.find("--date is required"), std::string::npos);
 }
 
 // A reader at another terminal: one record-manager handle on the file.
