@@ -19,24 +19,7 @@
 
 namespace e2e {
 
-inline std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-inline std::string Output(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
-inline bool TmuxAvailable() { return Output("tmux -V 2>/dev/null").rfind("tmux", 0) == 0; }
+inline bool TmuxAvailable() { return testsupport::CommandOutput("tmux -V 2>/dev/null").rfind("tmux", 0) == 0; }
 
 // The demo office and the program running on it in an 80 x 25 window.
 struct Office {
@@ -59,17 +42,17 @@ struct Office {
            os::WriteFile(root.path + "tmp/KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nSortida=" + output + "\r\nIdioma=CAT\r\n");
   }
   std::string Tmux(const std::string& args) {
-    return Output("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");
+    return testsupport::CommandOutput("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");
   }
   void Start() {
-    const std::string env = "LC_ALL=C.UTF-8 KAPROOT=" + Quote(root.path) + " KAPEXE=" + Quote(testsupport::BinDir()) +
-                            " KAPTMP=" + Quote(root.path + "tmp/");
+    const std::string env = "LC_ALL=C.UTF-8 KAPROOT=" + testsupport::ShellQuote(root.path) + " KAPEXE=" + testsupport::ShellQuote(testsupport::BinDir()) +
+                            " KAPTMP=" + testsupport::ShellQuote(root.path + "tmp/");
     const std::string command =
-        env + " " + Quote(testsupport::BinDir() + "ruvoz303") + "; echo EXIT=$?; sleep 60";
-    Tmux("new-session -d -s app -x 80 -y 25 " + Quote(command));
+        env + " " + testsupport::ShellQuote(testsupport::BinDir() + "ruvoz303") + "; echo EXIT=$?; sleep 60";
+    Tmux("new-session -d -s app -x 80 -y 25 " + testsupport::ShellQuote(command));
   }
   void Keys(const std::string& keys) { Tmux("send-keys -t app " + keys); }
-  void Type(const std::string& text) { Tmux("send-keys -t app -l " + Quote(text)); }
+  void Type(const std::string& text) { Tmux("send-keys -t app -l " + testsupport::ShellQuote(text)); }
   std::string Screen() { return Tmux("capture-pane -p -t app"); }
   bool WaitFor(const std::string& text, int timeoutMs = 5000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -90,7 +73,7 @@ struct Office {
   // An owner of the demo office whose name starts with four plain letters:
   // its code and those letters.
   bool SomeOwner(std::string& code, std::string& start, std::string& name) {
-    const std::string dump = Output(Quote(testsupport::BinDir() + "kap") + " dump " + Quote(root.path) + " VPropiet");
+    const std::string dump = testsupport::CommandOutput(testsupport::ShellQuote(testsupport::BinDir() + "kap") + " dump " + testsupport::ShellQuote(root.path) + " VPropiet");
     std::istringstream in(dump);
     std::string line;
     std::getline(in, line);

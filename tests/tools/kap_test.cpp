@@ -27,15 +27,6 @@ struct KapRun {
   std::string err;
 };
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
-
 bool NifOk(const std::string& id) {
   static const std::string letters = "TRWAGMYFPDXBNJZSQVHLCKE";
   if (id.size() != 9) return false;
@@ -71,9 +62,9 @@ class KapTest : public ::testing::Test {
   }
 
   KapRun Kap(const std::vector<std::string>& args) {
-    std::string line = Quote(testsupport::BinDir() + "kap");
-    for (const std::string& a : args) line += " " + Quote(a);
-    line += " >" + Quote(work.path + "out.txt") + " 2>" + Quote(work.path + "err.txt");
+    std::string line = testsupport::ShellQuote(testsupport::BinDir() + "kap");
+    for (const std::string& a : args) line += " " + testsupport::ShellQuote(a);
+    line += " >" + testsupport::ShellQuote(work.path + "out.txt") + " 2>" + testsupport::ShellQuote(work.path + "err.txt");
     KapRun r;
     r.code = os::RunShell(line);
     os::ReadFile(work.path + "out.txt", r.out);
@@ -405,8 +396,8 @@ TEST_F(KapTest, LoadKilledHalfWayLeavesAllOrNothing) {
     SCOPED_TRACE(delay);
     const std::string target = work.path + "k" + delay + "/";
     ASSERT_EQ(Kap({"init", target}).code, 0);
-    const std::string line = "(" + Quote(testsupport::BinDir() + "kap") + " load " + Quote(target) +
-                             " VLinPeri " + Quote(path) + " >/dev/null 2>&1 & p=$!; sleep " + delay +
+    const std::string line = "(" + testsupport::ShellQuote(testsupport::BinDir() + "kap") + " load " + testsupport::ShellQuote(target) +
+                             " VLinPeri " + testsupport::ShellQuote(path) + " >/dev/null 2>&1 & p=$!; sleep " + delay +
                              "; kill -9 $p 2>/dev/null; wait $p) 2>/dev/null";
     os::RunShell(line);
     const std::string dump = Dump(target, "VLinPeri");
