@@ -72,20 +72,27 @@ std::string PaymentMapPath() { return settings::DataRoot + "DADES\\V303.MAP"; }
 bool RecordPaymentType(int owner, char payment) {
   if (owner < 1 || owner > kMapSize) return false;
   const std::string path = PaymentMapPath();
-  os::Lock lock;
-  if (!LockMap(lock, path + ".lck")) return false;
-  bool ok;
   if (os::FileSize(path) < kMapSize) {
-    // Missing or short: a new map of blanks, put in place whole.
-    std::string map(kMapSize, ' ');
-    map[static_cast<std::size_t>(owner - 1)] = payment;
-    ok = ReplaceFile(path, map, true);
-  } else {
-    os::File f;
-    ok = os::Open(f, path, "r+b") && os::Seek(f, owner - 1) && os::Write(f, &payment, 1) && os::Seek(f, 0);
-    os::Close(f);
+    // Missing or short: a new map of blanks, put in place whole, under the
+    // map's lock so that two terminals cannot both make it.
+    os::Lock lock;
+    if (!LockMap(lock, path + ".lck")) return false;
+    bool ok = true;
+    bool made = false;
+    if (os::FileSize(path) < kMapSize) {
+      std::string map(kMapSize, ' ');
+      map[static_cast<std::size_t>(owner - 1)] = payment;
+      ok = ReplaceFile(path, map, true);
+      made = true;
+    }
+    os::Unlock(lock);
+    if (made || !ok) return ok;
   }
-  os::Unlock(lock);
+  // A map of full length is only ever changed one byte at a time, and each
+  // owner has a byte of its own: one write in place, no lock needed.
+  os::File f;
+  const bool ok = os::Open(f, path, "r+b") && os::Seek(f, owner - 1) && os::Write(f, &payment, 1) && os::Seek(f, 0);
+  os::Close(f);
   return ok;
 }
 

@@ -82,7 +82,8 @@ struct DateTime {
   int year = 0, month = 0, day = 0;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
 };
-// Local date and time. Tests may fix it with SetFixedNow.
+// Local date and time. Tests may fix it with SetFixedNow, and tests of whole
+// programs with the environment variable KOVA_NOW=YYYYMMDD.
 DateTime Now();
 void SetFixedNow(const DateTime& when);
 void ClearFixedNow();

@@ -136,11 +136,33 @@ TEST_F(ShippedDataTest, CatalogueTranslatesTheFormAndTheProgramsTexts) {
       "NO ES POT LLEGIR EL FORMULARI ", "FORMULARI ", ", LÍNIA ", "EL FITXER S'ACABA ABANS D'HORA",
       "S'ESPERAVA UN NOMBRE", "NOMBRE FORA DE L'INTERVAL DE -32768 A 32767", "CAL ALMENYS UN BLOC",
       "CAL ALMENYS UNA LLISTA", "NOMBRE DE CAMPS IMPOSSIBLE", "AMPLADA NEGATIVA", "FINESTRA FORA DE LA PANTALLA",
-      "BLOC O LLISTA INEXISTENT"};
+      "BLOC O LLISTA INEXISTENT",
+      // The help viewer's, the return run's and the print program's own messages.
+      "NO HI HA AJUDA PER A AQUEST TEMA: ",
+      "TERRITORI SENSE ADMINISTRACIÓ TRIBUTÀRIA ASSIGNADA; NO S'HI GENERA CAP FITXER: ",
+      "NO ES POT CREAR O ESCRIURE EL DIRECTORI ", "NO ES POT ESCRIURE EL FITXER ", "NO ES POT ESBORRAR EL FITXER ",
+      "EL FITXER NRC ESTÀ MALMÈS (REGISTRES TALLATS O SENSE REGISTRE FINAL); NO S'HI HA FET CAP CANVI: ",
+      "FITXER BLOQUEJAT PER UN ALTRE TERMINAL: ", "GENERACIÓ ATURADA: TORNEU-LA A FER QUAN S'HAGI RESOLT EL PROBLEMA.",
+      "ERROR DE LECTURA AL FITXER ", "NO ES POT CREAR EL FITXER D'IMPRESSIÓ ",
+      "NO ES POT EXECUTAR EL PROGRAMA D'IMPRESSIÓ ", "EL PROGRAMA D'IMPRESSIÓ HA ACABAT AMB ERROR ",
+      "INFORME DESAT A ", "INFORME ENVIAT A LA CUA D'IMPRESSIÓ ",
+      "GRUP AMB UN TERRITORI QUE NO ÉS A LA TAULA (NO ES DECLARA): ",
+      "REGISTRE DE PERÍODE AMB UNA DATA QUE NO ÉS FINAL DE TRIMESTRE: ",
+      "REGISTRE DE PERÍODE AMB UNA BASE NEGATIVA: ",
+      "REGISTRE DE PERÍODE AMB UN PERCENTATGE DE DEDUCCIÓ SUPERIOR A 100: ",
+      "PROPIETARI SENSE FITXA FISCAL (NOM PRES DE LA FITXA DEL PROPIETARI): ",
+      "PROPIETARI SENSE CAP NOM QUE ES PUGUI PRESENTAR (NO ES PRESENTA): ",
+      "CODI DE PROPIETARI NO VÀLID (NO ES PROCESSA): ", "FALTA EL NIF DEL TITULAR ([Titular] NIF DE KOVA.INI)", "línia", "no es troba el fitxer d'impressió",
+      "no es pot llegir el fitxer d'impressió", "el fitxer d'impressió és buit", "la primera línia no és DEVICE",
+      "ordre desconeguda", "número no vàlid", "columna fora de límits", "salts de línia fora de límits",
+      "llargada de pàgina fora de límits", "línia massa llarga", "caràcter no imprimible",
+      "línia incompleta (fitxer tallat)", "alineació desconeguda", "no es troba el tipus de lletra",
+      "no s'ha pogut generar el PDF", "no es pot escriure el fitxer", "no es troba el programa lp (paquet cups-client)",
+      "la cua d'impressió no ha acceptat el treball"};
   for (const char* t : program) texts.push_back(Cp850(t));
   // Texts the same in every language: the separator line, and a few words.
   const std::set<std::string> same = {std::string(78, '\xC4'), "PROR.", " A ", " AL ", "       SALDO ",
-                                      Cp850("|S,Sí|N,No")};
+                                      Cp850("|S,Sí|N,No"), "FALTA EL NIF DEL TITULAR ([Titular] NIF DE KOVA.INI)"};
   for (const char* language : {"SPA", "GLG", "OCI"}) {
     settings::Idioma = language;
     for (const std::string& t : texts) {

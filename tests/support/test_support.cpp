@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iconv.h>
@@ -90,6 +91,26 @@ ServerSchema::~ServerSchema() {
   if (!ok) return;
   ::unsetenv("PGOPTIONS");
   Psql("DROP SCHEMA IF EXISTS " + name + " CASCADE");
+}
+
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') out += "'\\''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+std::string CommandOutput(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return out;
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
 }
 
 }  // namespace testsupport

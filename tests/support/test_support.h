@@ -19,6 +19,11 @@ std::string Packed(int year, int month, int day);
 // UTF-8 literal to CP850 bytes.
 std::string Cp850(const std::string& utf8);
 
+// One argument quoted for the shell ('...').
+std::string ShellQuote(const std::string& s);
+// Runs a shell command and returns its standard output.
+std::string CommandOutput(const std::string& command);
+
 // A temporary folder that lives for the scope.
 struct TempDir {
   std::string path;

@@ -15,15 +15,8 @@ struct KapRun {
   std::string err;
 };
 
-// `s` quoted for the shell.
-inline std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
+using testsupport::ShellQuote;
+inline std::string Quote(const std::string& s) { return ShellQuote(s); }
 
 // Runs kap with `args`; its output and errors pass through files in `work`.
 inline KapRun RunKap(const std::string& work, const std::vector<std::string>& args) {

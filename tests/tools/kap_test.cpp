@@ -385,8 +385,8 @@ TEST_F(KapTest, LoadKilledHalfWayLeavesAllOrNothing) {
     SCOPED_TRACE(delay);
     const std::string target = work.path + "k" + delay + "/";
     ASSERT_EQ(Kap({"init", target}).code, 0);
-    const std::string line = "(" + Quote(testsupport::BinDir() + "kap") + " load " + Quote(target) +
-                             " VLinPeri " + Quote(path) + " >/dev/null 2>&1 & p=$!; sleep " + delay +
+    const std::string line = "(" + testsupport::ShellQuote(testsupport::BinDir() + "kap") + " load " + testsupport::ShellQuote(target) +
+                             " VLinPeri " + testsupport::ShellQuote(path) + " >/dev/null 2>&1 & p=$!; sleep " + delay +
                              "; kill -9 $p 2>/dev/null; wait $p) 2>/dev/null";
     os::RunShell(line);
     const std::string dump = Dump(target, "VLinPeri");

@@ -25,6 +25,45 @@ namespace {
 
 std::string GoldenDir() { return TestsDir() + "golden/"; }
 
+// The expected files under golden/, by relative path.
+std::map<std::string, std::string> GoldenFiles() {
+  std::map<std::string, std::string> expected;
+  std::vector<std::string> stack = {""};
+  while (!stack.empty()) {
+    const std::string relative = stack.back();
+    stack.pop_back();
+    std::vector<os::DirEntry> entries;
+    os::ListDir(GoldenDir() + relative, entries);
+    for (const os::DirEntry& e : entries) {
+      if (e.isDir) {
+        stack.push_back(relative + e.name + "/");
+      } else {
+        os::ReadFile(GoldenDir() + relative + e.name, expected[relative + e.name]);
+      }
+    }
+  }
+  return expected;
+}
+
+void ExpectGolden(const std::map<std::string, std::string>& expected,
+                  const std::map<std::string, std::string>& outputs) {
+  ASSERT_FALSE(expected.empty()) << "no golden files in " << GoldenDir();
+  for (const auto& [name, bytes] : expected) {
+    auto found = outputs.find(name);
+    if (found == outputs.end()) {
+      ADD_FAILURE() << name << " was not written";
+      continue;
+    }
+    if (found->second == bytes) continue;
+    std::size_t at = 0;
+    while (at < bytes.size() && at < found->second.size() && bytes[at] == found->second[at]) ++at;
+    ADD_FAILURE() << name << " differs from byte " << at + 1 << " (lengths " << found->second.size() << " and "
+                  << bytes.size() << ")";
+  }
+  for (const auto& [name, bytes] : outputs)
+    if (!expected.count(name)) ADD_FAILURE() << name << " was written but is not expected";
+}
+
 class GoldenTest : public ReturnTest, public ::testing::WithParamInterface<bool> {
  protected:
   // On a server: the tree's Kova.ini names it, and kap and the run use it.
@@ -126,36 +165,8 @@ TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
     GTEST_SKIP() << "golden files written to " << GoldenDir();
   }
 
-  std::map<std::string, std::string> expected;
-  std::vector<std::string> stack = {""};
-  while (!stack.empty()) {
-    const std::string relative = stack.back();
-    stack.pop_back();
-    std::vector<os::DirEntry> entries;
-    os::ListDir(GoldenDir() + relative, entries);
-    for (const os::DirEntry& e : entries) {
-      if (e.isDir) {
-        stack.push_back(relative + e.name + "/");
-      } else {
-        os::ReadFile(GoldenDir() + relative + e.name, expected[relative + e.name]);
-      }
-    }
-  }
-  ASSERT_FALSE(expected.empty()) << "no golden files in " << GoldenDir();
-  for (const auto& [name, bytes] : expected) {
-    auto found = outputs.find(name);
-    if (found == outputs.end()) {
-      ADD_FAILURE() << name << " was not written";
-      continue;
-    }
-    if (found->second == bytes) continue;
-    std::size_t at = 0;
-    while (at < bytes.size() && at < found->second.size() && bytes[at] == found->second[at]) ++at;
-    ADD_FAILURE() << name << " differs from byte " << at + 1 << " (lengths " << found->second.size() << " and "
-                  << bytes.size() << ")";
-  }
-  for (const auto& [name, bytes] : outputs)
-    if (!expected.count(name)) ADD_FAILURE() << name << " was written but is not expected";
+  const std::map<std::string, std::string> expected = GoldenFiles();
+  ExpectGolden(expected, outputs);
 
   // A rerun of the second quarter replaces every file and request with the same.
   At(2024, 7, 15);
@@ -167,6 +178,42 @@ TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
       EXPECT_EQ(again.at(name), bytes) << name;
     }
   }
+}
+
+
+// The same office through `kap run303`: the batch run gives the same files
+// as the run inside the program (the clock fixed through KOVA_NOW, the
+// presenter's town and account given as options).
+TEST_P(GoldenTest, TheBatchRunGivesTheSameFiles) {
+  LoadOffice();
+  os::WriteFile(tmp + "KovaTerm.ini", "[Sistema]\r\nSortida=PDF\r\nIdioma=CAT\r\n");
+  os::SetEnv("KAPTMP", tmp);
+  os::SetEnv("KAPEXE", exe);
+  struct BatchRun {
+    const char* today;
+    std::vector<std::string> options;
+  };
+  const std::string account = "21000418450200051332";
+  const BatchRun runs[] = {
+      {"20250120", {"--mode", "S", "--date", "20241231", "--payment", "D", "--annual", "S"}},
+      {"20240715", {"--mode", "S", "--date", "20240630", "--payment", "N", "--annual", "N"}},
+      {"20240420", {"--mode", "S", "--date", "20240331", "--payment", "E"}},
+      {"20150120", {"--mode", "S", "--date", "20141231", "--payment", "N", "--annual", "N"}},
+      {"20240715", {"--mode", "R", "--date", "20240630", "--payment", "D", "--annual", "N"}},
+  };
+  for (const BatchRun& run : runs) {
+    os::SetEnv("KOVA_NOW", run.today);
+    std::vector<std::string> args = {"run303", tree, "--town", "Girona", "--account", account};
+    args.insert(args.end(), run.options.begin(), run.options.end());
+    EXPECT_EQ(Kap(args), 0) << lastKapErrors;
+  }
+  os::SetEnv("KOVA_NOW", "");
+  os::SetEnv("KAPTMP", "");
+  os::SetEnv("KAPEXE", "");
+  ASSERT_TRUE(PrintProgramRan());
+  std::map<std::string, std::string> outputs = Outputs();
+  os::ReadFile(exe + "printed.tmp", outputs["spool/zediridi"]);
+  ExpectGolden(GoldenFiles(), outputs);
 }
 
 }  // namespace

@@ -24,12 +24,6 @@ namespace returntest {
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 void Collect(const std::string& root, const std::string& relative, std::map<std::string, std::string>& out) {
   std::vector<os::DirEntry> entries;
   if (!os::ListDir(root + relative, entries)) return;
@@ -56,8 +50,8 @@ void ReturnTest::SetUp() {
   os::MakeDirs(tmp);
   os::MakeDirs(exe);
   // The stand-in print program keeps the spool it was given.
-  os::WriteFile(exe + "ZEDIRIDI", "#!/bin/sh\ncp " + Quote(tmp + "zediridi.tmp") + " " + Quote(exe + "printed.tmp") + "\n");
-  os::RunShell("chmod +x " + Quote(exe + "ZEDIRIDI"));
+  os::WriteFile(exe + "ZEDIRIDI", "#!/bin/sh\ncp " + testsupport::ShellQuote(tmp + "zediridi.tmp") + " " + testsupport::ShellQuote(exe + "printed.tmp") + "\n");
+  os::RunShell("chmod +x " + testsupport::ShellQuote(exe + "ZEDIRIDI"));
 
   settings::ResetConfigForTests();
   settings::ResetCatalogueForTests();
@@ -83,9 +77,9 @@ void ReturnTest::TearDown() {
 }
 
 int ReturnTest::Kap(const std::vector<std::string>& args) {
-  std::string line = Quote(testsupport::BinDir() + "kap");
-  for (const std::string& a : args) line += " " + Quote(a);
-  line += " >" + Quote(work.path + "kap.out") + " 2>" + Quote(work.path + "kap.err");
+  std::string line = testsupport::ShellQuote(testsupport::BinDir() + "kap");
+  for (const std::string& a : args) line += " " + testsupport::ShellQuote(a);
+  line += " >" + testsupport::ShellQuote(work.path + "kap.out") + " 2>" + testsupport::ShellQuote(work.path + "kap.err");
   const int code = os::RunShell(line);
   os::ReadFile(work.path + "kap.out", lastKapOutput);
   os::ReadFile(work.path + "kap.err", lastKapErrors);
