@@ -15,14 +15,11 @@ struct KapRun {
   std::string err;
 };
 
-using testsupport::ShellQuote;
-inline std::string Quote(const std::string& s) { return ShellQuote(s); }
-
 // Runs kap with `args`; its output and errors pass through files in `work`.
 inline KapRun RunKap(const std::string& work, const std::vector<std::string>& args) {
-  std::string line = Quote(testsupport::BinDir() + "kap");
-  for (const std::string& a : args) line += " " + Quote(a);
-  line += " >" + Quote(work + "out.txt") + " 2>" + Quote(work + "err.txt");
+  std::string line = testsupport::ShellQuote(testsupport::BinDir() + "kap");
+  for (const std::string& a : args) line += " " + testsupport::ShellQuote(a);
+  line += " >" + testsupport::ShellQuote(work + "out.txt") + " 2>" + testsupport::ShellQuote(work + "err.txt");
   KapRun r;
   r.code = os::RunShell(line);
   os::ReadFile(work + "out.txt", r.out);

@@ -16,7 +16,6 @@
 namespace {
 
 using kaptest::KapRun;
-using kaptest::Quote;
 
 class KapServerTest : public ::testing::Test {
  protected:
@@ -109,8 +108,8 @@ TEST_F(KapServerTest, AKilledCopyToAServerLeavesItAsItWas) {
   const long all = Records(DumpAll(files));
   for (const char* delay : {"0.05", "0.2", "0.5", "1"}) {
     SCOPED_TRACE(delay);
-    const std::string line = "(" + Quote(testsupport::BinDir() + "kap") + " copy " + Quote(files) + " " +
-                             Quote(server) + " --replace >/dev/null 2>&1 & p=$!; sleep " + delay +
+    const std::string line = "(" + testsupport::ShellQuote(testsupport::BinDir() + "kap") + " copy " + testsupport::ShellQuote(files) + " " +
+                             testsupport::ShellQuote(server) + " --replace >/dev/null 2>&1 & p=$!; sleep " + delay +
                              "; kill -9 $p 2>/dev/null; wait $p) 2>/dev/null";
     os::RunShell(line);
     const long now = Records(DumpAll(office));

@@ -23,7 +23,6 @@
 namespace {
 
 using kaptest::KapRun;
-using kaptest::Quote;
 
 bool NifOk(const std::string& id) {
   static const std::string letters = "TRWAGMYFPDXBNJZSQVHLCKE";
