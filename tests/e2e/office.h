@@ -30,7 +30,10 @@ struct Office {
     static int counter = 0;
     socket = "kova_program_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   }
-  ~Office() { Tmux("kill-server"); }
+  ~Office() {
+    testsupport::KillProcessesMentioning(root.path);
+    Tmux("kill-server");
+  }
 
   // The demo office with the terminal settings; `output` is [Sistema] Sortida.
   bool Make(const std::string& output = "PDF") {

@@ -28,7 +28,10 @@ struct Tmux {
     static int counter = 0;
     socket = "kova_e2e_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   }
-  ~Tmux() { Run("kill-server"); }
+  ~Tmux() {
+    testsupport::KillProcessesMentioning(dir.path);
+    Run("kill-server");
+  }
 
   std::string Run(const std::string& args) {
     return testsupport::CommandOutput("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");

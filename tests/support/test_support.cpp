@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -111,6 +112,30 @@ std::string CommandOutput(const std::string& command) {
   while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
   pclose(p);
   return out;
+}
+
+void KillProcessesMentioning(const std::string& text) {
+  if (text.empty()) return;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const int pid = std::atoi(name.c_str());
+    if (pid == getpid()) continue;
+    for (const char* part : {"/cmdline", "/environ"}) {
+      std::string bytes;
+      FILE* f = std::fopen((entry.path().string() + part).c_str(), "rb");
+      if (f == nullptr) continue;
+      char buf[4096];
+      std::size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+      std::fclose(f);
+      if (bytes.find(text) != std::string::npos) {
+        ::kill(pid, SIGKILL);
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace testsupport

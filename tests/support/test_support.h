@@ -24,6 +24,11 @@ std::string ShellQuote(const std::string& s);
 // Runs a shell command and returns its standard output.
 std::string CommandOutput(const std::string& command);
 
+// Ends (SIGKILL) every other process whose command line or environment holds
+// `text` (a test's own temporary folder): programs a test started in a
+// terminal must not outlive it, even when the test failed half-way.
+void KillProcessesMentioning(const std::string& text);
+
 // A temporary folder that lives for the scope.
 struct TempDir {
   std::string path;
