@@ -81,8 +81,25 @@ int CreateCall(detail::FileEntry& entry, const std::string& path, const std::str
   return recman::BTRCALL(14, entry.positionBlock, spec, &length, key, 255, -1);
 }
 
+// Before the first file is opened: the record store that the office's
+// settings name, [Dades] "Servidor" of Kova.ini (a connection string), or
+// the files of the data folder when it is empty or absent.
+void ChooseRecordStore() {
+  for (int i = 1; i <= detail::kTableSize; ++i) {
+    if (detail::Entry(i).fileNumber != 0) return;
+  }
+  std::string server = settings::IniRead(settings::UserSettingsFile(), "Dades", "Servidor");
+  const std::size_t first = server.find_first_not_of(" \t");
+  server = first == std::string::npos ? "" : server.substr(first, server.find_last_not_of(" \t") - first + 1);
+  recman::UseServer(server, settings::DataRoot);
+}
+
 [[noreturn]] void OpenFailed(const std::string& name, int status) {
-  detail::ShowMessage(12, OpenFailureText(name, status));
+  std::string text = OpenFailureText(name, status);
+  // On a server, which one and why (never its password).
+  const std::string problem = recman::ServerProblem();
+  if (!problem.empty()) text += " - SERVIDOR " + problem;
+  detail::ShowMessage(12, text);
   console::Beep();
   screen::FlushKeys();
   int key = 0;
@@ -139,6 +156,7 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
     status = 1003;
     return;
   }
+  ChooseRecordStore();
   // However the program ends (its terminal gone, a stop), the files are
   // closed first, so other terminals get their locks back at once.
   os::AtProgramEnd(CloseFilesAtEnd);

@@ -2,7 +2,7 @@
 // and the behaviour every engine behind recman::BTRCALL keeps alike: what a
 // status means, what a lock holds, what a process that may only read gets.
 // How an engine stores files and takes its locks is in its own header
-// (engine.h: the SQLite files).
+// (engine.h: the SQLite files; pg_engine.h: tables on a PostgreSQL server).
 //
 // LOCKS (between processes; the handles of one process never conflict)
 //   Record lock: taken by a +200 read once the record is found; when another

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/recman/engine.h"
+#include "platform/recman/failure.h"
 
 namespace recman {
 
@@ -288,19 +289,20 @@ int SqliteStatus(int rc) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
-    case SQLITE_DONE: return kStatusOk;
+    case SQLITE_DONE: return FailureStatus(Failure::kNone);
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return kStatusFileLocked;
-    case SQLITE_CONSTRAINT: return kStatusDuplicate;
-    case SQLITE_FULL: return kStatusDiskFull;
+    case SQLITE_LOCKED: return FailureStatus(Failure::kBusy);
+    case SQLITE_CONSTRAINT: return FailureStatus(Failure::kDuplicate);
+    case SQLITE_FULL: return FailureStatus(Failure::kDiskFull);
     case SQLITE_READONLY:
-      return rc == SQLITE_READONLY_CANTINIT || rc == SQLITE_READONLY_DIRECTORY || rc == SQLITE_READONLY_CANTLOCK
-                 ? kStatusPermission
-                 : kStatusReadOnly;
+      return FailureStatus(rc == SQLITE_READONLY_CANTINIT || rc == SQLITE_READONLY_DIRECTORY ||
+                                   rc == SQLITE_READONLY_CANTLOCK
+                               ? Failure::kPermission
+                               : Failure::kReadOnly);
     case SQLITE_PERM:
-    case SQLITE_AUTH: return kStatusPermission;
-    case SQLITE_NOTADB: return kStatusNotRecordFile;
-    default: return kStatusIoError;
+    case SQLITE_AUTH: return FailureStatus(Failure::kPermission);
+    case SQLITE_NOTADB: return FailureStatus(Failure::kNotRecordFile);
+    default: return FailureStatus(Failure::kOther);
   }
 }
 

@@ -25,6 +25,8 @@ enum Query {
 
 enum PositionState { kNoPosition = 0, kOnRecord = 1, kAfterDelete = 2 };
 
+struct PgFile;  // a file opened on the server (pg_table.h)
+
 // What identifies the database file's content from outside: it changes when
 // another process writes into the file itself.
 struct FileStamp {
@@ -52,6 +54,7 @@ struct RecordFile {
   DbGuard* guard = nullptr;
   bool exclusive = false;
   bool inTransaction = false;
+  PgFile* server = nullptr;  // set for a file on the server: no SQLite part
 
   std::vector<std::array<sqlite3_stmt*, kQueryCount_>> queries;
   sqlite3_stmt* insert = nullptr;

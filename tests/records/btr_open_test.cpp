@@ -27,14 +27,7 @@ class BtrOpenTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
   std::string record;
-  void SetUp() override {
-    console::Start(console::Backend::Headless);
-    console::ResetForTests();
-    settings::DataRoot = dir.path;
-    settings::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
-    settings::Idioma = "CAT";
-    PrepareDataRoot(dir.path);
-  }
+  void SetUp() override { recordstest::StartRecordsTest(dir.path); }
   void TearDown() override {
     int status = 0;
     records::BtrCloseAll(status);

@@ -22,14 +22,7 @@ class BtrReadTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
   std::string owner;  // record buffer of file 6
-  void SetUp() override {
-    console::Start(console::Backend::Headless);
-    console::ResetForTests();
-    settings::DataRoot = dir.path;
-    settings::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
-    settings::Idioma = "CAT";
-    recordstest::PrepareDataRoot(dir.path);
-  }
+  void SetUp() override { recordstest::StartRecordsTest(dir.path); }
   void TearDown() override {
     int status = 0;
     records::BtrCloseAll(status);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iconv.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -56,6 +57,41 @@ std::string Cp850(const std::string& utf8) {
   ::iconv_close(cd);
   out.resize(out.size() - ol);
   return out;
+}
+
+std::string TestServer() {
+  const char* v = std::getenv("KOVA_TEST_PG");
+  return v ? v : "";
+}
+
+namespace {
+
+// Runs one SQL command through psql on the test server; true when it worked.
+bool Psql(const std::string& sql) {
+  const std::string conn = TestServer();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execlp("psql", "psql", conn.c_str(), "-qAtX", "-v", "ON_ERROR_STOP=1", "-c", sql.c_str(),
+             static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+ServerSchema::ServerSchema() {
+  static int counter = 0;
+  name = "kovatest_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+  ok = !TestServer().empty() && Psql("DROP SCHEMA IF EXISTS " + name + " CASCADE; CREATE SCHEMA " + name);
+  if (ok) ::setenv("PGOPTIONS", ("-c search_path=" + name).c_str(), 1);
+}
+
+ServerSchema::~ServerSchema() {
+  if (!ok) return;
+  ::unsetenv("PGOPTIONS");
+  Psql("DROP SCHEMA IF EXISTS " + name + " CASCADE");
 }
 
 std::string ShellQuote(const std::string& s) {

@@ -38,4 +38,20 @@ struct TempDir {
   TempDir& operator=(const TempDir&) = delete;
 };
 
+// The test server: the connection string in KOVA_TEST_PG ("" when unset).
+std::string TestServer();
+
+// A schema of its own on the test server for the scope: made with psql, set
+// as the search path of every connection of this process and of the
+// programs it starts (PGOPTIONS), dropped at the end with what it holds.
+// `ok` is false when it could not be made.
+struct ServerSchema {
+  std::string name;
+  bool ok = false;
+  ServerSchema();
+  ~ServerSchema();
+  ServerSchema(const ServerSchema&) = delete;
+  ServerSchema& operator=(const ServerSchema&) = delete;
+};
+
 }  // namespace testsupport

@@ -18,14 +18,11 @@
 #include "records/layouts.h"
 #include "tests/records/records_helpers.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/kap_run.h"
 
 namespace {
 
-struct KapRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
+using kaptest::KapRun;
 
 bool NifOk(const std::string& id) {
   static const std::string letters = "TRWAGMYFPDXBNJZSQVHLCKE";
@@ -61,16 +58,7 @@ class KapTest : public ::testing::Test {
     ASSERT_EQ(Kap({"init", tree}).code, 0);
   }
 
-  KapRun Kap(const std::vector<std::string>& args) {
-    std::string line = testsupport::ShellQuote(testsupport::BinDir() + "kap");
-    for (const std::string& a : args) line += " " + testsupport::ShellQuote(a);
-    line += " >" + testsupport::ShellQuote(work.path + "out.txt") + " 2>" + testsupport::ShellQuote(work.path + "err.txt");
-    KapRun r;
-    r.code = os::RunShell(line);
-    os::ReadFile(work.path + "out.txt", r.out);
-    os::ReadFile(work.path + "err.txt", r.err);
-    return r;
-  }
+  KapRun Kap(const std::vector<std::string>& args) { return kaptest::RunKap(work.path, args); }
   std::string Dump(const std::string& dir, const std::string& table) {
     KapRun r = Kap({"dump", dir, table});
     EXPECT_EQ(r.code, 0) << r.err;
@@ -207,7 +195,7 @@ TEST_F(KapTest, BadInputNamesLineAndFieldAndChangesNothing) {
   EXPECT_EQ(Dump(tree, "VPropiet"), before);
   r = Kap({"run303", tree, "--mode", "R"});
   EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("--date is required"), std::string::npos);
+  EXPECT_NE(r.err.find("--date is required"), std::string::npos) << r.err;
 }
 
 // A reader at another terminal: one record-manager handle on the file.

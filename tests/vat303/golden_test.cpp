@@ -7,11 +7,16 @@
 //
 // With KOVA_UPDATE_GOLDEN=1 the expected files are written instead of
 // compared (each must then be checked by hand before it is committed).
+//
+// The same run on the record files of the data folder and on a server
+// (KOVA_TEST_PG; skipped without it) gives the same files, byte for byte.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "platform/os/os.h"
+#include "platform/recman/recman.h"
 #include "tests/vat303/return_fixture.h"
 #include "vat303/filing_check.h"
 
@@ -59,8 +64,33 @@ void ExpectGolden(const std::map<std::string, std::string>& expected,
     if (!expected.count(name)) ADD_FAILURE() << name << " was written but is not expected";
 }
 
-class GoldenTest : public ReturnTest {
+class GoldenTest : public ReturnTest, public ::testing::WithParamInterface<bool> {
  protected:
+  // On a server: the tree's Kova.ini names it, and kap and the run use it.
+  void SetUp() override {
+    if (GetParam()) {
+      if (testsupport::TestServer().empty()) GTEST_SKIP() << "no server: KOVA_TEST_PG is not set";
+      schema = std::make_unique<testsupport::ServerSchema>();
+      ASSERT_TRUE(schema->ok);
+    }
+    ReturnTest::SetUp();
+    if (GetParam()) {
+      ASSERT_EQ(Kap({"init", tree, "--server", testsupport::TestServer()}), 0) << lastKapErrors;
+      recman::UseServer(testsupport::TestServer(), tree);  // for InsertRaw
+      // Nothing may read or make files in the folder from here on.
+      os::RunShell("rm -f '" + tree + "'DADES/*.dat* '" + tree + "'TAULES/*.dat*");
+    }
+  }
+  void TearDown() override {
+    if (GetParam()) {
+      EXPECT_FALSE(os::FileExists(tree + "DADES/VPropiet.dat"));
+    }
+    ReturnTest::TearDown();
+    recman::UseServer("", "");
+    schema.reset();
+  }
+  std::unique_ptr<testsupport::ServerSchema> schema;
+
   void LoadOffice() {
     for (const char* table : {"UTerrito", "VPropiet", "UFiscal", "VGrups", "VCapPeri"}) LoadTable(table);
     // A territory record whose code byte is 0x01: not packed, but its digits
@@ -82,7 +112,10 @@ class GoldenTest : public ReturnTest {
   void At(int year, int month, int day) { os::SetFixedNow({year, month, day, 10, 0, 0, 0}); }
 };
 
-TEST_F(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
+INSTANTIATE_TEST_SUITE_P(Store, GoldenTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Server" : "Files"; });
+
+TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
   LoadOffice();
   OpenFiles();
 
@@ -151,7 +184,7 @@ TEST_F(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
 // The same office through `kap run303`: the batch run gives the same files
 // as the run inside the program (the clock fixed through KOVA_NOW, the
 // presenter's town and account given as options).
-TEST_F(GoldenTest, TheBatchRunGivesTheSameFiles) {
+TEST_P(GoldenTest, TheBatchRunGivesTheSameFiles) {
   LoadOffice();
   os::WriteFile(tmp + "KovaTerm.ini", "[Sistema]\r\nSortida=PDF\r\nIdioma=CAT\r\n");
   os::SetEnv("KAPTMP", tmp);

@@ -8,10 +8,17 @@
 // ddf/ are generated from the record layouts, and one empty record file is
 // created per table. Existing record files and an
 // existing Kova.ini are kept.
+//
+// kap init DIR --server CONNECTION: the record files are tables on that
+// PostgreSQL server (libpq connection string), and DIR's Kova.ini gets
+// [Dades] Servidor=CONNECTION once they are there ("" puts the files back in
+// the folder). Without --server the tree's own setting is followed.
 #include <cctype>
 #include <iostream>
 
 #include "platform/os/os.h"
+#include "platform/recman/recman.h"
+#include "settings/config.h"
 #include "tools/kap/kap.h"
 
 namespace kap {
@@ -85,11 +92,29 @@ bool CopyTree(const std::string& from, const std::string& to, bool top) {
 }  // namespace
 
 int CmdInit(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    Error("usage: kap init DIR");
+  std::string dirArg, server;
+  bool serverGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--server" && i + 1 < args.size()) {
+      server = args[++i];
+      serverGiven = true;
+    } else if (dirArg.empty() && args[i].rfind("--", 0) != 0) {
+      dirArg = args[i];
+    } else {
+      dirArg.clear();
+      break;
+    }
+  }
+  if (dirArg.empty()) {
+    Error("usage: kap init DIR [--server CONNECTION]");
     return 2;
   }
-  const std::string dir = DirArg(args[0]);
+  if (server.find_first_of(";\r\n") != std::string::npos) {
+    // Kova.ini would cut it there; a password belongs in the password file.
+    Error("the connection string cannot hold \";\" or line ends (put the password in ~/.pgpass)");
+    return 2;
+  }
+  const std::string dir = DirArg(dirArg);
   const std::string source = os::ExecutableDir() + "data/";
   if (!os::DirExists(source)) {
     Error("installation files not found: " + source);
@@ -110,6 +135,8 @@ int CmdInit(const std::vector<std::string>& args) {
     Error("cannot write the templates in " + dir + "ddf/");
     return 1;
   }
+  const std::string store = serverGiven ? server : ServerSetting(dir);
+  recman::UseServer(store, dir);
   for (const records::TableLayout& table : records::Layouts()) {
     int status = CreateTable(dir, table);
     if (status != 0) {
@@ -117,7 +144,9 @@ int CmdInit(const std::vector<std::string>& args) {
       return 1;
     }
   }
+  if (serverGiven) settings::IniWrite(dir + "Kova.ini", "Dades", "Servidor", server);
   std::cout << "Data tree ready in " << dir << "\n";
+  if (!store.empty()) std::cout << "Record files on the server of [Dades] Servidor\n";
   return 0;
 }
 

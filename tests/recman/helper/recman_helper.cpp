@@ -2,6 +2,8 @@
 // line from stdin and answers each with the status on one line of stdout:
 //   open PATH [MODE]   read OP KEY   insert KEY   stat   create PATH
 //   exclusive PATH   unexclusive PATH   reset   close   quit
+//   use CONNECTION     (the rest of the line: files on that server from now on)
+//   write OP LENGTH TEXT   (Insert, Update or Delete with TEXT zero-padded to LENGTH bytes)
 // insert writes a record holding KEY at its start (the rest zero); create
 // makes a file of 16-byte records with one unique 4-byte key.
 #include <cstdio>
@@ -54,6 +56,15 @@ int main() {
     } else if (cmd == "unexclusive") {
       in >> arg;
       recman::UnlockFileExclusive(arg);
+    } else if (cmd == "use") {
+      std::string rest;
+      std::getline(in, rest);
+      recman::UseServer(rest.empty() ? rest : rest.substr(1), "");
+    } else if (cmd == "write") {
+      int op = 0;
+      in >> op >> len >> arg;
+      std::strncpy(data, arg.c_str(), sizeof data - 1);
+      status = recman::BTRCALL(op, pos, data, &len, key, 255, 0);
     } else if (cmd == "reset") {
       status = recman::BTRCALL(recman::kOpReset, pos, nullptr, &len, nullptr, 0, 0);
     } else if (cmd == "close") {
