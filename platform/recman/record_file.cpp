@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/os/os.h"
 #include "platform/recman/engine.h"
+#include "platform/recman/fault_vfs.h"
 
 namespace recman {
 
@@ -106,6 +108,7 @@ int OpenRecordFile(const std::string& path, int mode, RecordFile& rf) {
   if (!S_ISREG(st.st_mode)) return kStatusNotRecordFile;
   rf.path = path;
   rf.readOnly = (mode == kOpenReadOnly);
+  UseFaultVfsIfPlanned();
   int flags = (rf.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &rf.db, flags, nullptr);
   int status = kStatusOk;
@@ -186,6 +189,7 @@ int CreateRecordFile(const std::string& path, const FileDef& def, bool replace) 
     ReleaseLockFile(lf);
     if (held) return kStatusFileLocked;
   }
+  UseFaultVfsIfPlanned();
   static unsigned counter = 0;
   const std::string temp = path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
   unlink(temp.c_str());
@@ -227,7 +231,9 @@ int CreateRecordFile(const std::string& path, const FileDef& def, bool replace) 
   unlink((path + "-wal").c_str());
   unlink((path + "-shm").c_str());
   int status = kStatusOk;
-  if (replace) {
+  if (os::InjectedFault(os::FaultKind::Rename, path)) {
+    status = errno == ENOSPC ? kStatusDiskFull : kStatusIoError;
+  } else if (replace) {
     if (rename(temp.c_str(), path.c_str()) != 0) status = kStatusIoError;
   } else {
     if (link(temp.c_str(), path.c_str()) != 0) status = (errno == EEXIST) ? kStatusFileExists : kStatusIoError;
