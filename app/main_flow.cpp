@@ -39,6 +39,10 @@ PeriodEnd ProposedPeriodEnd(const std::string& packedSysDate) {
   // The month's last day: its first day, one month on, one day back.
   const std::string first = format::PackDigits(monthDigits.substr(0, 6) + "01");
   const std::string end = format::DateAdd(format::DateAdd(first, 1, "M"), -1, "D");
+  // In the first quarter of year 0 there is no quarter before (the date
+  // arithmetic stops at 1 January of year 0): nothing is proposed.
+  const std::string endDigits = format::UnpackDigits(end);
+  if (endDigits.size() != 8 || Number(endDigits.substr(4, 2)) % 3 != 0) return {empty, ""};
   return {end, format::DateText(end)};
 }
 

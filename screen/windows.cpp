@@ -105,7 +105,7 @@ void WinPrint(const std::string& text) {
 }
 
 void WindowPush(int top, int left, int bottom, int right) {
-  if (!Inside(top, left) || !Inside(bottom, right)) return;
+  if (!Inside(top, left) || !Inside(bottom, right) || top > bottom || left > right) return;
   std::string record;
   record += ZeroPad(console::CursorRow(), 2) + ZeroPad(console::CursorColumn(), 2);
   if (g_depth == 0)

@@ -113,6 +113,10 @@ TEST_F(WindowTest, RectangleOutsideTheScreenOpensNothing) {
   screen::WindowPush(0, 1, 5, 5);
   screen::WindowPush(1, 1, 26, 5);
   screen::WindowPush(1, 1, 5, 81);
+  // Corners swapped: it would save no cells, and its frame would stay on the
+  // screen after it closed (found by the windows fuzz target).
+  screen::WindowPush(17, 1, 12, 40);
+  screen::WindowPush(1, 40, 12, 1);
   EXPECT_EQ(screen::WinDepth(), 0);
   EXPECT_FALSE(os::FileExists(StackFile()));
   screen::WindowPop();
