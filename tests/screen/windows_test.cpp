@@ -166,6 +166,21 @@ TEST_F(WindowTest, FrameStylesAndScrolling) {
   screen::WindowPop();
 }
 
+TEST_F(WindowTest, FrameOfAOneColumnWindowStaysInside) {
+  // Found by the windows fuzz target: the frame drew one column to the right
+  // of the window, which its closing then left on the screen.
+  Paint();
+  const Snapshot before = Take();
+  for (int column : {2, 80}) {
+    screen::WindowPush(2, column, 5, column);
+    screen::WindowFrame(1);
+    EXPECT_EQ(Cells(2, column, 1), "\xDA");
+    EXPECT_EQ(Cells(3, column, 1), "\xB3");
+    screen::WindowPop();
+    EXPECT_EQ(Take().text, before.text) << column;
+  }
+}
+
 TEST_F(WindowTest, AttributeSlotsAndSavedSlots) {
   screen::SetAttr("rn");
   EXPECT_EQ(screen::AttrSlot(), 3);
