@@ -66,10 +66,10 @@ int MainFlow() {
   OpenDataFiles();
   ReadPresenterSettings();
   RunReturnDriver();
-  SavePresenterSettings();
+  const bool saved = SavePresenterSettings();
   CloseDataFiles();
   console::Stop();
-  return 0;
+  return saved ? 0 : 1;
 }
 
 }  // namespace app

@@ -13,7 +13,8 @@
 //   "Operator", "PendingOperator"
 //   22 tape lines: value, point flag, decimals, "operator character"
 // A file that is unreadable, cut or holds anything out of place is ignored
-// and the calculator starts fresh; it is replaced atomically on closing.
+// and the calculator starts fresh; it is replaced atomically on closing, and
+// when that fails the operator is told (the earlier file stays).
 //
 // Errors: a result that is not a number (division by zero) or has more than
 // 15 integer digits (more than the display shows) is an error. The tape gets
@@ -35,6 +36,7 @@
 #include "platform/os/os.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
+#include "settings/catalogue.h"
 #include "settings/config.h"
 
 namespace screen {
@@ -315,7 +317,7 @@ std::string Number(double v) {
 std::string Flag(bool v) { return v ? "-1" : "0"; }
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-void SaveState(const CalcState& s) {
+bool SaveState(const CalcState& s) {
   std::string text = std::to_string(s.column) + "," + std::to_string(s.tapeTop) + "," + Number(s.entry) + "," +
                      Number(s.total) + "\r\n";
   text += Flag(s.cleared) + "," + Flag(s.entering) + "," + Flag(s.hasPoint) + "," + std::to_string(s.decimals) + "\r\n";
@@ -325,8 +327,8 @@ void SaveState(const CalcState& s) {
     text += Number(t.value) + "," + Flag(t.point) + "," + std::to_string(t.decimals) + "," +
             Quoted(std::string(1, t.op)) + "\r\n";
   }
-  // A terminal directory that cannot be written only costs the tape.
-  os::WriteFileAtomic(StateFile(), text);
+  // The earlier file stays when this one cannot be written.
+  return os::WriteFileAtomic(StateFile(), text);
 }
 
 // Items of one record; false when a quoted item is not closed.
@@ -470,7 +472,14 @@ std::string Calculator() {
   }
 
   WindowPop();
-  SaveState(s);
+  if (!SaveState(s)) {
+    // The tape would be gone (or stale) the next time: say so.
+    MessageBox(12, settings::Translate("NO S'HA POGUT DESAR LA CINTA DE LA CALCULADORA A ") +
+                       os::HostPath(StateFile()));
+    int key = 0;
+    WaitKey(key);
+    WindowPop();
+  }
   console::ShowCursor(true);
   SetAttr("-");
   SetKeys("-", "");

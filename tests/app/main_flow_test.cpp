@@ -6,7 +6,9 @@
 #include "app/config_setup.h"
 #include "app/main_flow.h"
 #include "records/data_files.h"
+#include "platform/console/console.h"
 #include "platform/os/os.h"
+#include "screen/keys.h"
 #include "tests/support/test_support.h"
 
 using testsupport::Packed;
@@ -172,4 +174,34 @@ TEST(MainProgram, UnopenableDataFileStopsWithExitCodeZeroAndKeepsSettings) {
   std::string data;
   os::ReadFile(root.path + "Kova.ini", data);
   EXPECT_EQ(data, "[Presentador]\r\nPoblacio=Vic\r\n");
+}
+
+TEST_F(MainFlowTest, PresenterSettingsThatCannotBeWrittenAreReported) {
+  TempDir root, tmp;
+  InitDataTree(root.path);
+  // Trailing blanks: written back without them, so the file is rewritten.
+  const std::string kept = "[Presentador]\r\nPoblacio=Vic  \r\nCCC=1\r\n";
+  os::WriteFile(root.path + "Kova.ini", kept);
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPTMP", tmp.path);
+  std::string shown;
+  screen::SetIdleHookForTests([&shown] {
+    if (shown.empty()) shown = console::ScreenText();
+  });
+  // Every write from the first on fails, as on a full disk.
+  os::SetFaultPlan("write:1+");
+  const int code = app::MainFlow();
+  os::SetFaultPlan("");
+  screen::SetIdleHookForTests(nullptr);
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(shown.find("NO S'HAN POGUT DESAR LES DADES DEL PRESENTADOR A "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(root.path + "Kova.ini"), std::string::npos) << shown;
+  std::string data;
+  os::ReadFile(root.path + "Kova.ini", data);
+  EXPECT_EQ(data, kept);
+  // One refused write only: the rewrite is tried again and the run ends well.
+  os::SetFaultPlan("write:1");
+  EXPECT_EQ(app::MainFlow(), 0);
+  EXPECT_TRUE(os::FaultStruck());
+  os::SetFaultPlan("");
 }

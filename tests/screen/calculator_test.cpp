@@ -239,5 +239,32 @@ TEST_F(CalculatorTest, AltXAtAnyWaitTypesTheFigure) {
   EXPECT_EQ(screen::WinDepth(), 0);
 }
 
+TEST_F(CalculatorTest, AStateFileThatCannotBeWrittenIsReportedAndTheEarlierKept) {
+  // The terminal's folder apart from the temporary one (where the window
+  // stack is written): only its files count.
+  settings::TermDir = dir.path + "term/";
+  ASSERT_TRUE(os::MakeDir(settings::TermDir));
+  const std::string state = settings::TermDir + "KAPCALC.TMP";
+  Run("2+3=");
+  std::string earlier;
+  ASSERT_TRUE(os::ReadFile(state, earlier));
+  for (const char* plan : {"write:1", "rename:1:EACCES"}) {
+    SCOPED_TRACE(plan);
+    os::SetFaultPlan(plan, settings::TermDir);
+    Script("7*6=");
+    std::string message;
+    // First wait: the calculator, left with Esc; second: the message.
+    OnIdle({[] {}, [&message] { message = console::ScreenText(); }});
+    screen::Calculator();
+    EXPECT_TRUE(os::FaultStruck());
+    os::SetFaultPlan("");
+    EXPECT_NE(message.find("NO S'HA POGUT DESAR LA CINTA DE LA CALCULADORA"), std::string::npos) << message;
+    EXPECT_EQ(screen::WinDepth(), 0);
+    std::string now;
+    ASSERT_TRUE(os::ReadFile(state, now));
+    EXPECT_EQ(now, earlier);
+  }
+}
+
 }  // namespace
 }  // namespace screentest
