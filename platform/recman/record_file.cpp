@@ -218,14 +218,23 @@ int CreateRecordFile(const std::string& path, const FileDef& def, bool replace) 
       sqlite3_finalize(ins);
     }
     ok = ok && Exec(db, "COMMIT");
+    // Everything into the file itself now: only the file is moved into place
+    // below, so nothing may be left in its journal (a copy that fails when
+    // the connection closes would go unnoticed).
+    int logFrames = -1, copied = -2;
+    ok = ok && sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &logFrames, &copied) == SQLITE_OK &&
+         logFrames == copied;
+    if (!ok && (sqlite3_errcode(db) & 0xFF) == SQLITE_FULL) rc = SQLITE_FULL;
   }
   if (db != nullptr) ok = (sqlite3_close(db) == SQLITE_OK) && ok;
+  struct stat journal {};
+  if (ok && lstat((temp + "-wal").c_str(), &journal) == 0 && journal.st_size > 0) ok = false;
   if (!ok) {
     unlink(temp.c_str());
     unlink((temp + "-wal").c_str());
     unlink((temp + "-shm").c_str());
     if (rc == SQLITE_CANTOPEN) return kStatusFileNotFound;
-    return kStatusIoError;
+    return rc == SQLITE_FULL ? kStatusDiskFull : kStatusIoError;
   }
   // A journal left by an earlier file of this name must not be applied to the new one.
   unlink((path + "-wal").c_str());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -18,6 +19,23 @@ std::string SourceDir();
 std::string Packed(int year, int month, int day);
 // UTF-8 literal to CP850 bytes.
 std::string Cp850(const std::string& utf8);
+
+// One run of a program with a refused write planned (os.h, "refused writes").
+struct RefusedRun {
+  int code = -1;
+  std::string out, err;  // standard output and error
+  bool struck = false;   // the planned failure happened in this run
+  std::string where;     // its log line: "fail write 7 ENOSPC /path"
+  std::string calls;     // the counts at the program's end: "calls write 12 rename 3 mkdir 2"
+};
+// Runs `argv` (program first) with KOVA_FAIL_AT = `plan` and KOVA_FAIL_UNDER =
+// `under`, and the environment variables `env` ("NAME=value"). A test that
+// runs a program once per n ("write:1", "write:2", ...) stops at the first
+// run whose `struck` is false: that run no longer reached an n-th write.
+RefusedRun RunRefused(const std::vector<std::string>& argv, const std::string& plan, const std::string& under,
+                      const std::vector<std::string>& env = {});
+// Copies the folder `from` (ending with "/") to `to` (made anew).
+bool CopyTree(const std::string& from, const std::string& to);
 
 // A temporary folder that lives for the scope.
 struct TempDir {
