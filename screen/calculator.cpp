@@ -89,6 +89,23 @@ int IntDigits(double magnitude) {
 
 bool Fits(double v) { return std::isfinite(v) && std::fabs(v) < kLimit; }
 
+double Normalise(double value, bool& point, int& decimals);
+
+// The figure as the display shows it, into `shown` with its point and
+// decimals; false when it does not fit (rounding in the last place can carry
+// a figure just below the limit onto it).
+bool Shown(double value, double& shown, bool& point, int& decimals) {
+  if (!Fits(value)) return false;
+  bool p = false;
+  int d = 0;
+  const double v = Normalise(value, p, d);
+  if (!Fits(v)) return false;
+  shown = v;
+  point = p;
+  decimals = d;
+  return true;
+}
+
 // ---- figures ---------------------------------------------------------------------
 
 std::string FormatFigure(double value, bool point, int decimals) {
@@ -222,8 +239,7 @@ void OperatorStep(CalcState& s, char key) {
     case '%': {
       AddTapeLine(s, s.entry, s.hasPoint, s.decimals, '%');
       const double v = (s.pending == "+" || s.pending == "-") ? s.total / 100 * s.entry : s.entry / 100;
-      if (!Fits(v)) return Fail(s);
-      s.entry = Normalise(v, s.hasPoint, s.decimals);
+      if (!Shown(v, s.entry, s.hasPoint, s.decimals)) return Fail(s);
       return;
     }
     default:
@@ -235,9 +251,8 @@ void OperatorStep(CalcState& s, char key) {
   else if (s.pending == "*") total = s.total * s.entry;
   else if (s.pending == "/") total = s.total / s.entry;
   AddTapeLine(s, s.entry, s.hasPoint, s.decimals, key);
-  if (!Fits(total)) return Fail(s);
+  if (!Shown(total, s.entry, s.hasPoint, s.decimals)) return Fail(s);
   s.total = total;
-  s.entry = Normalise(total, s.hasPoint, s.decimals);
   if (key == '=') {
     s.op.clear();
     AddTapeLine(s, s.entry, s.hasPoint, s.decimals, ' ');
