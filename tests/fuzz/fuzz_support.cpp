@@ -146,9 +146,10 @@ void PushScript(const std::string& script) {
 }
 
 void SilenceStreams() {
-  static NullBuffer null;
-  std::cout.rdbuf(&null);
-  std::cerr.rdbuf(&null);
+  // Never destroyed: the streams are flushed at exit, after every static.
+  static NullBuffer* const null = new NullBuffer;
+  std::cout.rdbuf(null);
+  std::cerr.rdbuf(null);
 }
 
 void Check(bool ok, const char* what) {
