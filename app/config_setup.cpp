@@ -19,13 +19,6 @@ const char kDefaultColours[] = "15000700000700070007";
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string StripBlanks(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return s.substr(b, e - b);
-}
-
 // A folder named relative to the current directory, made absolute: the
 // program moves into DataRoot later, and the folder must still be found.
 // Empty stays empty (it means the current directory wherever that is).
@@ -108,7 +101,7 @@ void ConfigSetup() {
   OutputSetting = IniRead(terminal, "Sistema", "Sortida");
   Idioma = FixedWidth(IniRead(terminal, "Sistema", "Idioma"), 3);
 
-  if (StripBlanks(Idioma).empty()) Idioma = FixedWidth(IniRead(UserSettingsFile(), "Usuari", "Idioma"), 3);
+  if (Idioma.find_first_not_of(" \t") == std::string::npos) Idioma = FixedWidth(IniRead(UserSettingsFile(), "Usuari", "Idioma"), 3);
 
   EnvMode = EnvironmentMode();
 }

@@ -5,6 +5,7 @@
 
 #include "app/config_setup.h"
 #include "format/dates.h"
+#include "forms/hooks.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "settings/config.h"
@@ -13,36 +14,8 @@ namespace app {
 
 using namespace settings;
 
-namespace {
-
-int Number(const std::string& digits) {
-  int value = 0;
-  for (char c : digits) value = value * 10 + (c >= '0' && c <= '9' ? c - '0' : 0);
-  return value;
-}
-
-}  // namespace
-
 PeriodEnd ProposedPeriodEnd(const std::string& packedSysDate) {
-  const std::string empty = format::PackDigits("00000000");
-  std::string digits = format::UnpackDigits(packedSysDate);
-  if (packedSysDate.size() != 4 || digits.size() != 8) return {empty, ""};
-  const int month = Number(digits.substr(4, 2));
-  if (month < 1 || month > 12) return {empty, ""};
-
-  // January, April, July, October go back one month; the second month of a
-  // quarter two; the third month three: into the last month of the quarter before.
-  const int back = (month - 1) % 3 + 1;
-  const std::string inMonth = format::DateAdd(packedSysDate, -back, "M");
-  const std::string monthDigits = format::UnpackDigits(inMonth);
-  if (monthDigits.size() != 8) return {empty, ""};
-  // The month's last day: its first day, one month on, one day back.
-  const std::string first = format::PackDigits(monthDigits.substr(0, 6) + "01");
-  const std::string end = format::DateAdd(format::DateAdd(first, 1, "M"), -1, "D");
-  // In the first quarter of year 0 there is no quarter before (the date
-  // arithmetic stops at 1 January of year 0): nothing is proposed.
-  const std::string endDigits = format::UnpackDigits(end);
-  if (endDigits.size() != 8 || Number(endDigits.substr(4, 2)) % 3 != 0) return {empty, ""};
+  const std::string end = forms::QuarterEndBefore(packedSysDate);
   return {end, format::DateText(end)};
 }
 
@@ -59,6 +32,7 @@ int MainFlow() {
   if (!LoadProgramForm()) {
     CloseDataFiles();
     console::Stop();
+    ReportFormError();
     return 1;
   }
   ProposedPeriod = ProposedPeriodEnd(SysDate);
@@ -66,6 +40,7 @@ int MainFlow() {
   OpenDataFiles();
   ReadPresenterSettings();
   RunReturnDriver();
+  TakePresenterFromForm();
   const bool saved = SavePresenterSettings();
   CloseDataFiles();
   console::Stop();

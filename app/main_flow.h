@@ -18,15 +18,20 @@ struct PeriodEnd {
 PeriodEnd ProposedPeriodEnd(const std::string& packedSysDate);
 
 // ---- steps of the main routine (app/main_steps.cpp) ---------------------------
-// Loads DataRoot + "FORMS\" + FormName + ".JPN"; false when the program
-// cannot go on without it.
+// Loads DataRoot + "FORMS\" + FormName + ".JPN"; false, after showing why
+// on the screen, when the program cannot go on without it.
 bool LoadProgramForm();
+// The form file's refusal on standard error (after the console is stopped).
+void ReportFormError();
 // Presets block 1 (mode, period end, owner range, payment, annual summary).
 void PresetSelection(const PeriodEnd& period);
 // Opens the seven record files.
 void OpenDataFiles();
 // [Presentador] "Poblacio" and "CCC" of the user settings file into block 2.
 void ReadPresenterSettings();
+// Block 2 (town and account, trailing blanks removed) into PresenterTown and
+// PresenterAccount.
+void TakePresenterFromForm();
 // The return driver: the whole dialogue and all outputs.
 void RunReturnDriver();
 // Block 2 back into [Presentador] of the user settings file; false (after

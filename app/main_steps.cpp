@@ -1,8 +1,12 @@
 // The steps of the main routine that reach the form, the record files and
 // the return driver.
+#include <iostream>
 #include <string>
 
 #include "app/main_flow.h"
+#include "forms/block_runner.h"
+#include "forms/form_model.h"
+#include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "records/btr.h"
 #include "records/data_files.h"
@@ -10,6 +14,7 @@
 #include "screen/windows.h"
 #include "settings/catalogue.h"
 #include "settings/config.h"
+#include "vat303/driver.h"
 
 namespace app {
 
@@ -21,6 +26,9 @@ PeriodEnd ProposedPeriod;
 
 namespace {
 
+constexpr int kSelectionBlock = 1;
+constexpr int kPresenterBlock = 2;
+
 std::string TrimRight(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
   return s;
@@ -29,20 +37,45 @@ std::string TrimRight(std::string s) {
 }  // namespace
 
 bool LoadProgramForm() {
-  // The form engine is not linked in yet: the program goes on without a form.
-  return true;
+  if (forms::LoadForm(DataRoot + "FORMS\\" + FormName + ".JPN")) return true;
+  // Nothing can run without the form: the operator reads why, then the
+  // program ends.
+  screen::MessageBox(12, forms::LoadFormError());
+  console::Beep();
+  screen::FlushKeys();
+  int key = 0;
+  screen::WaitKey(key);
+  screen::WindowPop();
+  return false;
 }
 
-void PresetSelection(const PeriodEnd& period) { ProposedPeriod = period; }
+void ReportFormError() { std::cerr << "ruvoz303: " << console::Cp850ToUtf8(forms::LoadFormError()) << "\n"; }
+
+void PresetSelection(const PeriodEnd& period) {
+  ProposedPeriod = period;
+  forms::SetValue(kSelectionBlock, 1, "R");
+  forms::SetValue(kSelectionBlock, 2, period.digits);
+  forms::SetValue(kSelectionBlock, 3, "1");
+  forms::SetValue(kSelectionBlock, 4, "9999");
+  forms::SetValue(kSelectionBlock, 5, "N");
+  forms::SetValue(kSelectionBlock, 6, "S");
+}
 
 void OpenDataFiles() { records::OpenDataFiles(); }
 
 void ReadPresenterSettings() {
   PresenterTown = IniRead(UserSettingsFile(), "Presentador", "Poblacio");
   PresenterAccount = IniRead(UserSettingsFile(), "Presentador", "CCC");
+  forms::SetValue(kPresenterBlock, 1, PresenterTown);
+  forms::SetValue(kPresenterBlock, 2, PresenterAccount);
 }
 
-void RunReturnDriver() {}
+void RunReturnDriver() { vat303::ReturnDriver(); }
+
+void TakePresenterFromForm() {
+  PresenterTown = TrimRight(forms::FieldAt(kPresenterBlock, 1).Value);
+  PresenterAccount = TrimRight(forms::FieldAt(kPresenterBlock, 2).Value);
+}
 
 bool SavePresenterSettings() {
   const std::string file = UserSettingsFile();

@@ -33,4 +33,10 @@ extern std::string SaveStack;
 void PushStr(const std::string& text);
 std::string PopStr();
 
+// ---- additions ---------------------------------------------------------------------
+// The field the innermost running block is on, set before the runner calls
+// CheckField and ApplyBrowse; a hook that moves the operator to another
+// field sets it, and the runner carries on from there.
+extern int CurrentField;
+
 }  // namespace forms

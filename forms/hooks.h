@@ -31,4 +31,10 @@ enum SelectionCheck {
 };
 SelectionCheck FillSelection();
 
+// ---- additions ---------------------------------------------------------------------
+// The last day of the calendar quarter before a packed date, packed: the
+// period end that block 1 proposes (and that a blanked date field takes).
+// The packed empty date when the date has no valid month.
+std::string QuarterEndBefore(const std::string& packedDate);
+
 }  // namespace forms

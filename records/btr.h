@@ -73,7 +73,9 @@ std::string LockWaitText();
 const std::string& LastMessage();
 
 // Ends the program after a fatal open failure: closes every record file and
-// exits with code 0 (through os::EndProgram, like every other early end).
+// exits with code 0 (through os::EndProgram, like every other early end), or
+// with the code a batch run set.
 [[noreturn]] void StopProgram();
+void SetStopExitCode(int code);
 
 }  // namespace records

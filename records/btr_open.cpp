@@ -81,8 +81,25 @@ int CreateCall(detail::FileEntry& entry, const std::string& path, const std::str
   return recman::BTRCALL(14, entry.positionBlock, spec, &length, key, 255, -1);
 }
 
+// Before the first file is opened: the record store that the office's
+// settings name, [Dades] "Servidor" of Kova.ini (a connection string), or
+// the files of the data folder when it is empty or absent.
+void ChooseRecordStore() {
+  for (int i = 1; i <= detail::kTableSize; ++i) {
+    if (detail::Entry(i).fileNumber != 0) return;
+  }
+  std::string server = settings::IniRead(settings::UserSettingsFile(), "Dades", "Servidor");
+  const std::size_t first = server.find_first_not_of(" \t");
+  server = first == std::string::npos ? "" : server.substr(first, server.find_last_not_of(" \t") - first + 1);
+  recman::UseServer(server, settings::DataRoot);
+}
+
 [[noreturn]] void OpenFailed(const std::string& name, int status) {
-  detail::ShowMessage(12, OpenFailureText(name, status));
+  std::string text = OpenFailureText(name, status);
+  // On a server, which one and why (never its password).
+  const std::string problem = recman::ServerProblem();
+  if (!problem.empty()) text += " - SERVIDOR " + problem;
+  detail::ShowMessage(12, text);
   console::Beep();
   screen::FlushKeys();
   int key = 0;
@@ -90,6 +107,10 @@ int CreateCall(detail::FileEntry& entry, const std::string& path, const std::str
   screen::WindowPop();
   StopProgram();
 }
+
+// The interactive program ends with 0 after an open failure, as it always
+// has; a batch run says with its exit code that it could not run.
+int stopExitCode = 0;
 
 void CloseFilesAtEnd() {
   int status = 0;
@@ -112,10 +133,12 @@ std::string HostFileName(const std::string& name) {
   return os::CurrentDir() + host;
 }
 
+void SetStopExitCode(int code) { stopExitCode = code; }
+
 void StopProgram() {
   int status = 0;
   BtrCloseAll(status);
-  os::EndProgram(0);
+  os::EndProgram(stopExitCode);
 }
 
 void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& status) {
@@ -133,6 +156,7 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
     status = 1003;
     return;
   }
+  ChooseRecordStore();
   // However the program ends (its terminal gone, a stop), the files are
   // closed first, so other terminals get their locks back at once.
   os::AtProgramEnd(CloseFilesAtEnd);
@@ -147,6 +171,7 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
     detail::ClearEntry(entry);
     OpenFailed(name, 11);
   }
+  bool createTried = false;
   for (;;) {
     status = OpenCall(entry, split.path);
     if (status == 85) {
@@ -154,9 +179,12 @@ void BtrOpen(int fileNumber, const std::string& name, std::string& record, int& 
       screen::EndIfTerminalGone();
       continue;
     }
-    if (status == 12) {
+    if (status == 12 && !createTried) {
+      createTried = true;
       int created = CreateCall(entry, split.path, split.baseName);
-      if (created == 0) continue;
+      // 59: another terminal created the file between our open and our
+      // create; it is there now, so the open is simply tried again.
+      if (created == 0 || created == 59) continue;
       status = created;
     }
     break;

@@ -38,6 +38,10 @@ void ClearEntry(FileEntry& entry) {
   entry.keyNumber = 0;
   entry.keyValue.clear();
   entry.lockMode = 0;
+  entry.statKnown = false;
+  entry.statReply.clear();
+  entry.statRecordLength = 0;
+  entry.statKeyCount = 0;
 }
 
 std::string& LockModeStack() { return lockModeStack; }
@@ -77,6 +81,12 @@ void TakeRecord(FileEntry& entry, const unsigned char* data, std::uint32_t dataL
 
 StatInfo StatFile(FileEntry& entry) {
   StatInfo info;
+  if (entry.statKnown) {
+    info.reply = entry.statReply;
+    info.recordLength = entry.statRecordLength;
+    info.keyCount = entry.statKeyCount;
+    return info;
+  }
   unsigned char data[kCallBufferSize] = {};
   unsigned char key[kKeyBufferSize] = {};
   std::uint32_t length = kCallBufferSize;
@@ -91,6 +101,12 @@ StatInfo StatFile(FileEntry& entry) {
   length = kCallBufferSize;
   recman::BTRCALL(15, entry.positionBlock, data, &length, key, kKeyBufferSize, 0);
   info.reply.assign(reinterpret_cast<const char*>(data), kCallBufferSize);
+  if (info.recordLength > 0) {
+    entry.statKnown = true;
+    entry.statReply = info.reply;
+    entry.statRecordLength = info.recordLength;
+    entry.statKeyCount = info.keyCount;
+  }
   return info;
 }
 

@@ -21,6 +21,12 @@ struct FileEntry {
   int keyNumber = 0;
   std::string keyValue;
   int lockMode = 0;  // 0 D, 1 A, 2 B
+  // The Stat reply as first read: what the layer takes from it (record
+  // length, keys, collating sequence) cannot change while the file is open.
+  bool statKnown = false;
+  std::string statReply;
+  int statRecordLength = 0;
+  int statKeyCount = 0;
 };
 
 // Entry 0 is the scratch entry; 1..40 hold files.

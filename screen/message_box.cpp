@@ -1,9 +1,11 @@
 // A framed message window centred on column 41 around a base row.
 #include <algorithm>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "format/text.h"
+#include "platform/console/console.h"
 #include "screen/windows.h"
 
 namespace screen {
@@ -16,9 +18,16 @@ std::string RightTrim(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
+bool echoMessages = false;
+
 }  // namespace
 
+void SetMessageEcho(bool on) { echoMessages = on; }
+
 void MessageBox(int baseRow, const std::string& text) {
+  // A run without a screen (the batch run) shows its messages on standard
+  // error as well, as one line each.
+  if (echoMessages) std::cerr << console::Cp850ToUtf8(RightTrim(text)) << "\n" << std::flush;
   SetAttr("+rh");
   std::string laid = text;
   format::WrapText(laid, 0, kLineWidth, "i");

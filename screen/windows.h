@@ -39,6 +39,9 @@ void SetAttr(const std::string& code);
 // caller to close with WindowPop. A text longer than the screen is cut to the
 // lines that fit, so the window always opens.
 void MessageBox(int baseRow, const std::string& text);
+// With echo on, every message box also writes its text as a UTF-8 line on
+// standard error (a run without a screen).
+void SetMessageEcho(bool on);
 void HelpViewer(const std::string& topic);
 
 // ---- additions ---------------------------------------------------------------------

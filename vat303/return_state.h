@@ -46,8 +46,15 @@ extern std::string NrcFile;
 extern std::string FilingFile;
 extern int FilesWritten;
 extern bool IsSpanish, HasTaxId, HasAccount;
+// The owner's fiscal record was found (the read by its tax identifier gave
+// status 0). Without it the fiscal record buffer still holds an earlier
+// owner's name, so the filing name is taken from the owner record instead.
+extern bool HasFiscalRecord;
 
 // The installation holder: Kova.ini [Titular] "Nom" and "NIF" ("ES" + 9).
 extern std::string HolderName, HolderTaxId;
+
+// Everything above back to its start value (tests).
+void ResetReturnStateForTests();
 
 }  // namespace vat303

@@ -161,3 +161,15 @@ void Beep() {
 int BeepCount() { return g_beeps; }
 
 }  // namespace console
+
+// ---- addition: the next input event without taking it ---------------------------
+namespace console {
+
+bool PeekEvent(Event& event) {
+  if (g_backend == Backend::Terminal && g_queue.empty()) detail::TerminalReadInput(0);
+  if (g_queue.empty()) return false;
+  event = g_queue.front();
+  return true;
+}
+
+}  // namespace console

@@ -84,6 +84,10 @@ struct Event {
   int buttons = 0;
 };
 
+// CP850 text as UTF-8, as the console shows its bytes (for lines written to
+// standard error and other text that leaves the program).
+std::string Cp850ToUtf8(const std::string& cp850);
+
 // A key-press event (both back ends build their events with it).
 Event KeyEvent(unsigned char ch, int scan, int modifiers);
 
@@ -140,3 +144,10 @@ int BeepCount();
 //  - Headless: WaitEvent returns at once (false on an empty queue) whatever
 //    the timeout; MouseButtons() is 3. Terminal: 3 on xterm-like terminals
 //    (SGR mouse reports), 0 on the Linux console.
+
+// ---- addition: the next input event without taking it ---------------------------
+namespace console {
+// Copies the next pending event into `event` and leaves it waiting (what the
+// terminal has sent is read first, without waiting). False when none is waiting.
+bool PeekEvent(Event& event);
+}  // namespace console

@@ -2,6 +2,7 @@
 #include "platform/console/cp850_unicode.h"
 
 #include <array>
+#include <string>
 
 namespace console::detail {
 namespace {
@@ -61,3 +62,26 @@ int UnicodeToCp850(char32_t code) {
 }
 
 }  // namespace console::detail
+
+namespace console {
+
+std::string Cp850ToUtf8(const std::string& cp850) {
+  std::string out;
+  out.reserve(cp850.size());
+  for (char ch : cp850) {
+    const char32_t c = detail::Cp850ToUnicode(static_cast<unsigned char>(ch));
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace console

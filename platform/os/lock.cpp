@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace os {
@@ -20,19 +21,29 @@ static bool TryLock(int fd, bool wait) {
   return true;
 }
 
-bool LockExclusive(Lock& lock, const std::string& lockPath, int waitMs) {
-  Unlock(lock);
-  int fd = ::open(HostPath(lockPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+// A whole-directory lock: flock on the directory itself, so no lock file
+// is left among the directory's files. Like the record locks, it belongs to
+// the open description and ends with the process.
+static bool TryFlock(int fd, bool wait) {
+  while (::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// Takes the lock on `fd` with try(fd, wait), waiting up to waitMs (< 0: as
+// long as it takes); closes fd when it cannot.
+static bool Take(Lock& lock, int fd, bool (*attempt)(int, bool), int waitMs) {
   if (fd < 0) return false;
   bool ok;
   if (waitMs < 0) {
-    ok = TryLock(fd, true);
+    ok = attempt(fd, true);
   } else {
     std::int64_t end = MonotonicMs() + waitMs;
-    ok = TryLock(fd, false);
+    ok = attempt(fd, false);
     while (!ok && MonotonicMs() < end) {
       SleepMs(20);
-      ok = TryLock(fd, false);
+      ok = attempt(fd, false);
     }
   }
   if (!ok) {
@@ -41,6 +52,16 @@ bool LockExclusive(Lock& lock, const std::string& lockPath, int waitMs) {
   }
   lock.fd = fd;
   return true;
+}
+
+bool LockExclusive(Lock& lock, const std::string& lockPath, int waitMs) {
+  Unlock(lock);
+  return Take(lock, ::open(HostPath(lockPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666), TryLock, waitMs);
+}
+
+bool LockDirectory(Lock& lock, const std::string& dirPath, int waitMs) {
+  Unlock(lock);
+  return Take(lock, ::open(HostPath(dirPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), TryFlock, waitMs);
 }
 
 void Unlock(Lock& lock) {

@@ -85,7 +85,8 @@ struct DateTime {
   int year = 0, month = 0, day = 0;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
 };
-// Local date and time. Tests may fix it with SetFixedNow.
+// Local date and time. Tests may fix it with SetFixedNow, and tests of whole
+// programs with the environment variable KOVA_NOW=YYYYMMDD.
 DateTime Now();
 void SetFixedNow(const DateTime& when);
 void ClearFixedNow();
@@ -117,6 +118,8 @@ void AtProgramEnd(void (*closer)());
 // Folder of the running executable, ending with "/".
 std::string ExecutableDir();
 int ProcessId();
+// True when the descriptor (0 input, 1 output, 2 error) is a terminal.
+bool IsTerminal(int fd);
 
 // ---- advisory locks between processes --------------------------------------------
 // An exclusive lock on a lock file (created if missing). Held until Unlock or
@@ -125,6 +128,9 @@ struct Lock {
   int fd = -1;
 };
 bool LockExclusive(Lock& lock, const std::string& lockPath, int waitMs);
+// The same for a whole directory, held on the directory itself (no lock file
+// is made). False also when the directory does not exist.
+bool LockDirectory(Lock& lock, const std::string& dirPath, int waitMs);
 void Unlock(Lock& lock);
 
 // ---- clipboard, Insert toggle ------------------------------------------------------

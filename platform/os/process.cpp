@@ -69,4 +69,6 @@ std::string ExecutableDir() {
 
 int ProcessId() { return static_cast<int>(::getpid()); }
 
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
 }  // namespace os

@@ -8,6 +8,7 @@
 #include "platform/os/os.h"
 #include "platform/recman/engine.h"
 #include "platform/recman/operations.h"
+#include "platform/recman/pg_engine.h"
 #include "platform/recman/recman.h"
 
 namespace recman {
@@ -28,6 +29,8 @@ void ForgetAfterFork() {
   g_files.clear();
   g_exclusive.clear();
   ForgetAllLockFiles(false);
+  ForgetAllGuards();
+  ForgetServerAfterFork();
 }
 
 struct ForkGuard {
@@ -47,8 +50,13 @@ RecordFile* FindFile(const void* pos) {
   return rf;
 }
 
+void CloseFile(RecordFile& rf) {
+  if (rf.server != nullptr) CloseServerFile(rf);
+  else CloseRecordFile(rf);
+}
+
 void ClosePositionBlock(void* pos, RecordFile* rf) {
-  CloseRecordFile(*rf);
+  CloseFile(*rf);
   g_files[rf->slot] = nullptr;
   delete rf;
   if (pos != nullptr) std::memset(pos, 0, kPositionBlockSize);
@@ -73,7 +81,7 @@ std::int16_t Open(void* pos, void* data, std::uint32_t* dataLength, void* key, s
   const std::string path = PathFrom(key, keyLength);
   if (path.empty()) return kStatusBadFileName;
   RecordFile* rf = new RecordFile;
-  int status = OpenRecordFile(path, mode, *rf);
+  int status = ServerInUse() ? OpenServerFile(path, mode, *rf) : OpenRecordFile(path, mode, *rf);
   if (status != kStatusOk) {
     delete rf;
     return static_cast<std::int16_t>(status);
@@ -102,13 +110,16 @@ std::int16_t Create(void* data, std::uint32_t* dataLength, void* key, std::uint8
   FileDef def;
   int status = ParseFileSpec(static_cast<const unsigned char*>(data), length, def);
   if (status != kStatusOk) return static_cast<std::int16_t>(status);
-  return static_cast<std::int16_t>(CreateRecordFile(path, def, keyNumber != -1));
+  const bool replace = keyNumber != -1;
+  return static_cast<std::int16_t>(ServerInUse() ? CreateServerFile(path, def, replace)
+                                                 : CreateRecordFile(path, def, replace));
 }
 
 std::int16_t Reset() {
+  ResetServer();
   for (RecordFile*& rf : g_files) {
     if (rf == nullptr) continue;
-    CloseRecordFile(*rf);
+    CloseFile(*rf);
     delete rf;
     rf = nullptr;
   }
@@ -132,9 +143,11 @@ void SavePosition(void* pos, const RecordFile& rf) {
 }  // namespace
 
 bool LockFileExclusive(const std::string& path) {
+  if (ServerInUse()) return LockServerFileExclusive(path);
   const std::string host = os::HostPath(path);
   if (g_exclusive.count(host) > 0) return true;
-  LockFile* lf = AcquireLockFile(host);
+  int status = kStatusOk;
+  LockFile* lf = AcquireLockFile(host, host, true, status);
   if (lf == nullptr) return false;
   if (!TakeFileLock(lf)) {
     ReleaseLockFile(lf);
@@ -145,6 +158,7 @@ bool LockFileExclusive(const std::string& path) {
 }
 
 void UnlockFileExclusive(const std::string& path) {
+  if (ServerInUse()) return UnlockServerFileExclusive(path);
   auto it = g_exclusive.find(os::HostPath(path));
   if (it == g_exclusive.end()) return;
   DropFileLock(it->second);
@@ -170,26 +184,31 @@ std::int16_t BTRCALL(int op, void* pos, void* data, std::uint32_t* dataLength, v
   }
   RecordFile* rf = FindFile(pos);
   if (rf == nullptr) return kStatusNotOpen;
+  if (op != kOpClose && rf->server == nullptr && WatchesOtherWriters(*rf)) {
+    const int followed = FollowOtherWriters(*rf);
+    if (followed != kStatusOk) return static_cast<std::int16_t>(followed);
+  }
   Call call{*rf, data, dataLength, static_cast<unsigned char*>(key), keyLength, keyNumber, lock};
   std::int16_t status = kStatusInvalidOp;
+  const bool server = rf->server != nullptr;
   switch (op) {
     case kOpClose:
       ClosePositionBlock(pos, rf);
       return kStatusOk;
-    case kOpInsert: status = Insert(call); break;
-    case kOpUpdate: status = Update(call); break;
-    case kOpDelete: status = Delete(call); break;
+    case kOpInsert: status = server ? ServerInsert(call) : Insert(call); break;
+    case kOpUpdate: status = server ? ServerUpdate(call) : Update(call); break;
+    case kOpDelete: status = server ? ServerDelete(call) : Delete(call); break;
     case kOpGetEqual: case kOpGetNext: case kOpGetPrevious: case kOpGetGreater:
     case kOpGetGreaterOrEqual: case kOpGetLessThan: case kOpGetLessOrEqual:
     case kOpGetFirst: case kOpGetLast:
-      status = Read(call, op);
+      status = server ? ServerRead(call, op) : Read(call, op);
       break;
-    case kOpStat: status = Stat(call); break;
+    case kOpStat: status = server ? ServerStat(call) : Stat(call); break;
     case kOpBeginTransaction: case kOpEndTransaction: case kOpAbortTransaction:
-      status = Transaction(call, op);
+      status = server ? ServerTransaction(call, op) : Transaction(call, op);
       break;
     case kOpGetPosition: status = GetPosition(call); break;
-    case kOpGetDirect: status = GetDirect(call); break;
+    case kOpGetDirect: status = server ? ServerGetDirect(call) : GetDirect(call); break;
     default: return kStatusInvalidOp;
   }
   SavePosition(pos, *rf);

@@ -1,4 +1,6 @@
-// The record manager engine behind recman::BTRCALL (recman.h).
+// The record manager engine behind recman::BTRCALL (recman.h): record files
+// stored as SQLite databases. Operation codes, statuses and the behaviour
+// shared with any other engine (locks, read-only access) are in codes.h.
 //
 // FILES
 // A record file is one SQLite database (WAL journal, application_id
@@ -8,7 +10,16 @@
 //   records(id INTEGER PRIMARY KEY, data BLOB, k0 BLOB, k1 BLOB, ...)
 //                            one row per record: data = the record,
 //                            kN = key N in comparable form, each with an
-//                            index (UNIQUE unless the key allows duplicates).
+//                            index (UNIQUE unless the key allows duplicates);
+//   recman_counts(key INTEGER PRIMARY KEY, n INTEGER)
+//                            the counts Stat returns: key -1 the number of
+//                            records, key N the number of distinct values
+//                            of key N for each key with duplicates. Kept by
+//                            triggers on records (recman_counts_insert,
+//                            _delete, _update_kN), so every writer keeps
+//                            them, whatever its version. Files made before
+//                            the table existed get it at their first write;
+//                            until then Stat counts the records itself.
 // The comparable form of a key turns binary segments (little-endian unsigned
 // integers) most significant byte first, maps segments flagged for the
 // alternate collating sequence through its table and inverts descending
@@ -50,11 +61,21 @@
 //      (keyNumber must be that key: 7 otherwise).
 //   12 Get First, 13 Get Last.
 //   14 Create: data = create definition, key = path; keyNumber -1
-//      refuses to replace an existing file (59). Built under a temporary
-//      name and renamed into place. Does not open the file. 85 while
-//      another process holds the file exclusively.
+//      refuses to replace an existing file (59). Built under a name of its
+//      own (the file's name + ".new-<pid>-<n>", with that name's journal),
+//      then put in place while this process holds an exclusive flock on the
+//      folder (creators take turns; where folders cannot be flocked, the
+//      file lock serves): a leftover journal of a file of that name that no
+//      longer exists is removed, and the new file linked (or, replacing,
+//      renamed) to the name. Two processes creating the same file: the
+//      second finds it there (59) and removes nothing but its own names.
+//      Does not open the file, nor make its lock file (the first Open makes
+//      it, with the bits the file has then). 85 while another process holds
+//      the file lock, or the turn stays taken for about half a second.
 //   15 Stat: data receives the definition with the record count and
 //      the unique-value counts (22 and cut when dataLength is too short).
+//      Reads the counts from recman_counts: its cost does not grow with
+//      the file.
 //   19 Begin Transaction, 20 End Transaction, 21 Abort Transaction: on the
 //      file of the position block only (its inserts, updates and deletes
 //      commit or roll back together; other processes' writes wait for the
@@ -81,94 +102,48 @@
 //   id of the current record. The comparable key of the position is kept
 //   with the open file.
 //
-// LOCKS (between processes; open-file-description locks on "<file>.lck",
-// one description per file per process, so handles of one process never
-// conflict with each other)
-//   Record lock: write lock on byte <row id>. Taken by a +200 read after
-//   finding the record; if another process holds it: 84, nothing read,
-//   position and buffers unchanged. Released by the next read through the
-//   same position block, by Update/Delete of that record, Close and Reset.
-//   Update and Delete of a record locked by another process give 84.
-//   File lock: write lock on byte 0, held by LockFileExclusive or by an
-//   exclusive open. Every Open, read and write tests it (shared): 85.
+// LOCKS (open-file-description locks on "<file>.lck", one description per
+// file per process, shared by all handles of this process on that file)
+//   Record lock: a write lock on byte <row id> (a read lock where the
+//   process may only read the file). File lock: a write lock on byte 0;
+//   every Open, read and write tests it.
+//   The lock file is created with the record file's permission bits,
+//   whatever the creator's umask (a group-writable record file gets a
+//   group-writable lock file), and its group (its owner too when root
+//   creates it). Its owner, or root, sets them again at Open when the record
+//   file's have changed since. A lock file that a process allowed to write
+//   the record file cannot open for writing, or a process allowed to read
+//   it cannot open at all: 94 at Open.
 //
-// STATUSES
-//   0 success                     1 invalid operation / open mode
-//   2 I/O error or damaged file   3 file not open (position block unknown)
-//   4 key value not found         5 duplicate value in a unique key
-//   6 invalid key number          7 key number differs from the position's
-//   8 invalid positioning (no current record)
-//   9 end of file (no record in that direction)
-//   10 key not modifiable         11 invalid file name (empty path)
-//   12 file not found             18 disk full
-//   21 key buffer too short       22 data buffer too short (record cut)
-//   24 bad create definition (page size, or definition too short)
-//   26 bad number of keys         27 bad key position
-//   28 bad record length          29 bad key length
-//   30 not a record file          37 transaction already open
-//   39 no transaction open        43 invalid record address (Get Direct)
-//   46 write refused (file opened read-only)
-//   48 bad alternate collating sequence
-//   59 file exists (Create with -1)
-//   84 record locked by another process
-//   85 file locked by another process (or busy beyond the wait)
+// READ-ONLY ACCESS (the file or its folder may not be written)
+//   The database is opened read-only. While another process has the file
+//   open, its "-wal" and "-shm" exist and SQLite reads through them, seeing
+//   every commit. When they do not exist (nobody has the file open) they
+//   cannot be created here, so the file is opened "immutable", and held by
+//   a read lock on the database's own shared-lock bytes: a writer that
+//   comes and goes meanwhile cannot fold its journal into the file when it
+//   closes (that needs an exclusive lock), so its "-wal" stays. Before each
+//   operation the engine looks for a "-wal" (and for a changed file): once
+//   there, it reopens through the writer's journal, so no commit is missed.
+//   (Only a writer that opened the file, wrote some 1,000 pages and had
+//   SQLite fold them into the file all within one of the reader's
+//   operations could change a page under that operation.) A "-wal" with
+//   content but no "-shm" (left by a crash) can only be applied by a
+//   process that may write: 94. A folder without a lock file (never opened
+//   by a process that may write) is used without one until a lock file
+//   appears: until then no process can hold a lock on the file.
+//
+// STATUSES: codes.h.
 //
 // Single-threaded: one thread of a process uses the engine at a time. After
 // fork() the child starts with no open files.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
+#include "platform/recman/codes.h"
+
 namespace recman {
-
-enum Op {
-  kOpOpen = 0, kOpClose = 1, kOpInsert = 2, kOpUpdate = 3, kOpDelete = 4,
-  kOpGetEqual = 5, kOpGetNext = 6, kOpGetPrevious = 7, kOpGetGreater = 8,
-  kOpGetGreaterOrEqual = 9, kOpGetLessThan = 10, kOpGetLessOrEqual = 11,
-  kOpGetFirst = 12, kOpGetLast = 13, kOpCreate = 14, kOpStat = 15,
-  kOpBeginTransaction = 19, kOpEndTransaction = 20, kOpAbortTransaction = 21,
-  kOpGetPosition = 22, kOpGetDirect = 23, kOpReset = 28,
-  kLockBias = 200,
-};
-
-constexpr std::int16_t kStatusOk = 0;
-constexpr std::int16_t kStatusInvalidOp = 1;
-constexpr std::int16_t kStatusIoError = 2;
-constexpr std::int16_t kStatusNotOpen = 3;
-constexpr std::int16_t kStatusKeyNotFound = 4;
-constexpr std::int16_t kStatusDuplicate = 5;
-constexpr std::int16_t kStatusBadKeyNumber = 6;
-constexpr std::int16_t kStatusDifferentKey = 7;
-constexpr std::int16_t kStatusBadPositioning = 8;
-constexpr std::int16_t kStatusEndOfFile = 9;
-constexpr std::int16_t kStatusNotModifiable = 10;
-constexpr std::int16_t kStatusBadFileName = 11;
-constexpr std::int16_t kStatusFileNotFound = 12;
-constexpr std::int16_t kStatusDiskFull = 18;
-constexpr std::int16_t kStatusKeyBufferShort = 21;
-constexpr std::int16_t kStatusDataBufferShort = 22;
-constexpr std::int16_t kStatusPageSize = 24;
-constexpr std::int16_t kStatusKeyCount = 26;
-constexpr std::int16_t kStatusKeyPosition = 27;
-constexpr std::int16_t kStatusRecordLength = 28;
-constexpr std::int16_t kStatusKeyLength = 29;
-constexpr std::int16_t kStatusNotRecordFile = 30;
-constexpr std::int16_t kStatusTransactionOpen = 37;
-constexpr std::int16_t kStatusNoTransaction = 39;
-constexpr std::int16_t kStatusBadAddress = 43;
-constexpr std::int16_t kStatusReadOnly = 46;
-constexpr std::int16_t kStatusAcs = 48;
-constexpr std::int16_t kStatusFileExists = 59;
-constexpr std::int16_t kStatusRecordLocked = 84;
-constexpr std::int16_t kStatusFileLocked = 85;
-
-enum KeyFlag {
-  kKeyDuplicates = 0x0001, kKeyModifiable = 0x0002, kKeyBinary = 0x0004,
-  kKeySegmented = 0x0010, kKeyAcs = 0x0020, kKeyDescending = 0x0040,
-};
-
-enum OpenMode { kOpenNormal = 0, kOpenReadOnly = -2, kOpenExclusive = -4 };
 
 // Holds the record file at `path` (as given to Open) exclusively for this
 // process: other processes get 85 at Open and on every read and write until

@@ -11,15 +11,24 @@ namespace recman {
 
 struct LockFile;
 
-// The lock file beside `dbPath`, created if needed; reference counted.
-// nullptr when it cannot be opened (the file is then used without locks).
-LockFile* AcquireLockFile(const std::string& dbPath);
+// The lock file beside `dbPath`; reference counted. A missing one is created
+// with the permission bits and group of `likePath` (the record file, or the
+// new file being created; umask-default bits when it does not exist), and an
+// existing one owned by this process's user (or any, for root) is given them
+// again when they differ.
+// `write`: the caller may write the record file and needs write locks; a
+// lock file it cannot open for writing gives status 94. Otherwise a lock
+// file opened for reading will do (shared record locks); 94 when it cannot
+// be read, and nullptr with status 0 when it does not exist and cannot be
+// created (the folder is read-only: see engine.h).
+LockFile* AcquireLockFile(const std::string& dbPath, const std::string& likePath, bool write,
+                          int& status);
 void ReleaseLockFile(LockFile* lf);
 
 // True when another process holds the file lock.
 bool FileLockedByOther(LockFile* lf);
 // Takes (counted) the file lock; false when another process holds any lock
-// that conflicts.
+// that conflicts, or the lock file is only open for reading.
 bool TakeFileLock(LockFile* lf);
 void DropFileLock(LockFile* lf);
 

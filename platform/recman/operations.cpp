@@ -2,15 +2,12 @@
 
 #include <cstring>
 
+#include "platform/recman/call_buffers.h"
 #include "platform/recman/engine.h"
 
 namespace recman {
 
 namespace {
-
-int KeyCount(const RecordFile& rf) { return static_cast<int>(rf.def.keys.size()); }
-
-std::uint32_t KeyRoom(const Call& c) { return c.key == nullptr ? 0 : c.keyLength; }
 
 void ReleaseRecordLock(RecordFile& rf) {
   if (rf.lockedRowid == 0) return;
@@ -18,42 +15,15 @@ void ReleaseRecordLock(RecordFile& rf) {
   rf.lockedRowid = 0;
 }
 
-// After Insert or Update: the written record's value of `key`, in record
-// form, into the key buffer when it has room for it.
-void ReturnWrittenKey(Call& c, int key, const unsigned char* record) {
-  RecordFile& rf = c.rf;
-  if (KeyRoom(c) < static_cast<std::uint32_t>(rf.def.keys[key].length)) return;
-  RecordKey(rf.def, key, record, rf.scratch);
-  std::memcpy(c.key, rf.scratch.data(), rf.scratch.size());
-}
-
 // Hands the row the statement stands on to the caller: record into the data
 // buffer, key in record form into the key buffer, position onto it.
 std::int16_t Deliver(Call& c, sqlite3_stmt* st, int key) {
-  RecordFile& rf = c.rf;
-  const std::int64_t rowid = sqlite3_column_int64(st, 0);
-  const unsigned char* record = static_cast<const unsigned char*>(sqlite3_column_blob(st, 1));
-  const std::uint32_t size = static_cast<std::uint32_t>(sqlite3_column_bytes(st, 1));
   const void* comparable = sqlite3_column_blob(st, 2);
-  const int comparableSize = sqlite3_column_bytes(st, 2);
-  if (record == nullptr || size < static_cast<std::uint32_t>(rf.def.recordLength) || comparable == nullptr) {
-    return kStatusIoError;
-  }
-  std::int16_t status = kStatusOk;
-  std::uint32_t n = size;
-  if (n > *c.dataLength) {
-    n = *c.dataLength;
-    status = kStatusDataBufferShort;
-  }
-  if (n > 0) std::memcpy(c.data, record, n);
-  *c.dataLength = n;
-  RecordKey(rf.def, key, record, rf.scratch);
-  std::memcpy(c.key, rf.scratch.data(), rf.scratch.size());
-  rf.keyNumber = key;
-  rf.state = kOnRecord;
-  rf.rowid = rowid;
-  rf.keyValue.assign(static_cast<const char*>(comparable), static_cast<std::size_t>(comparableSize));
-  return status;
+  if (comparable == nullptr) return kStatusIoError;
+  return DeliverRecord(c, key, sqlite3_column_int64(st, 0),
+                       static_cast<const unsigned char*>(sqlite3_column_blob(st, 1)),
+                       static_cast<std::uint32_t>(sqlite3_column_bytes(st, 1)),
+                       {static_cast<const char*>(comparable), static_cast<std::size_t>(sqlite3_column_bytes(st, 2))});
 }
 
 // Steps `st` (bound by the caller), takes the record lock if asked and
@@ -94,21 +64,11 @@ std::int16_t Fetch(Call& c, sqlite3_stmt* st, int key, std::int16_t notFound) {
   return status;
 }
 
-// Comparable forms of every key of a record, into rf.keyParts.
-void RecordComparableKeys(RecordFile& rf, const unsigned char* record, std::vector<std::string>& out) {
-  out.resize(rf.def.keys.size());
-  for (int k = 0; k < KeyCount(rf); ++k) {
-    RecordKey(rf.def, k, record, rf.scratch);
-    ComparableKey(rf.def, k, reinterpret_cast<const unsigned char*>(rf.scratch.data()), out[k]);
-  }
-}
-
-std::int16_t CheckWritable(Call& c) {
-  if (c.lock) return kStatusInvalidOp;
-  if (c.rf.readOnly) return kStatusReadOnly;
-  if (FileLockedByOther(c.rf.lock)) return kStatusFileLocked;
-  if (!c.rf.inTransaction && TransactionsInProcess(c.rf.lock) > 0) return kStatusFileLocked;
-  return kStatusOk;
+std::int16_t CheckWritable(Call& c, int op) {
+  const bool busy = FileLockedByOther(c.rf.lock) || (!c.rf.inTransaction && TransactionsInProcess(c.rf.lock) > 0);
+  const std::int16_t status = CheckWrite(c, op, busy);
+  if (status == kStatusOk) EnsureCounts(c.rf);
+  return status;
 }
 
 std::int16_t StepWrite(sqlite3_stmt* st) {
@@ -135,14 +95,9 @@ std::int16_t Read(Call& c, int op) {
   RecordFile& rf = c.rf;
   int key = c.keyNumber;
   const bool moving = (op == kOpGetNext || op == kOpGetPrevious);
-  if (moving) {
-    if (rf.state == kNoPosition) return kStatusBadPositioning;
-    if (key != rf.keyNumber) return kStatusDifferentKey;
-  } else if (key < 0 || key >= KeyCount(rf)) {
-    return kStatusBadKeyNumber;
-  }
+  std::int16_t checked = CheckRead(c, op);
+  if (checked != kStatusOk) return checked;
   const KeyDef& kd = rf.def.keys[key];
-  if (KeyRoom(c) < static_cast<std::uint32_t>(kd.length)) return kStatusKeyBufferShort;
   if (FileLockedByOther(rf.lock)) return kStatusFileLocked;
   ReleaseRecordLock(rf);
 
@@ -185,13 +140,9 @@ std::int16_t Read(Call& c, int op) {
 std::int16_t GetDirect(Call& c) {
   RecordFile& rf = c.rf;
   const int key = c.keyNumber;
-  if (key < 0 || key >= KeyCount(rf)) return kStatusBadKeyNumber;
-  if (*c.dataLength < 4) return kStatusDataBufferShort;
-  if (KeyRoom(c) < static_cast<std::uint32_t>(rf.def.keys[key].length)) return kStatusKeyBufferShort;
   std::uint32_t position = 0;
-  const unsigned char* d = static_cast<const unsigned char*>(c.data);
-  for (int i = 3; i >= 0; --i) position = (position << 8) | d[i];
-  if (position == 0) return kStatusBadAddress;
+  std::int16_t checked = CheckDirect(c, position);
+  if (checked != kStatusOk) return checked;
   if (FileLockedByOther(rf.lock)) return kStatusFileLocked;
   ReleaseRecordLock(rf);
   sqlite3_stmt* st = QueryStatement(rf, key, kQueryRow);
@@ -200,25 +151,12 @@ std::int16_t GetDirect(Call& c) {
   return Fetch(c, st, key, kStatusBadAddress);
 }
 
-std::int16_t GetPosition(Call& c) {
-  RecordFile& rf = c.rf;
-  if (rf.state != kOnRecord) return kStatusBadPositioning;
-  if (*c.dataLength < 4) return kStatusDataBufferShort;
-  unsigned char* d = static_cast<unsigned char*>(c.data);
-  const std::uint64_t position = static_cast<std::uint64_t>(rf.rowid);
-  for (int i = 0; i < 4; ++i) d[i] = static_cast<unsigned char>((position >> (8 * i)) & 0xFF);
-  *c.dataLength = 4;
-  return kStatusOk;
-}
-
 std::int16_t Insert(Call& c) {
   RecordFile& rf = c.rf;
-  std::int16_t status = CheckWritable(c);
+  std::int16_t status = CheckWritable(c, kOpInsert);
   if (status != kStatusOk) return status;
   const int key = c.keyNumber;
-  if (key < 0 || key >= KeyCount(rf)) return kStatusBadKeyNumber;
   const std::uint32_t length = static_cast<std::uint32_t>(rf.def.recordLength);
-  if (*c.dataLength < length) return kStatusDataBufferShort;
   const unsigned char* record = static_cast<const unsigned char*>(c.data);
   std::vector<std::string> keys;
   RecordComparableKeys(rf, record, keys);
@@ -243,11 +181,9 @@ std::int16_t Insert(Call& c) {
 
 std::int16_t Update(Call& c) {
   RecordFile& rf = c.rf;
-  std::int16_t status = CheckWritable(c);
+  std::int16_t status = CheckWritable(c, kOpUpdate);
   if (status != kStatusOk) return status;
-  if (rf.state != kOnRecord) return kStatusBadPositioning;
   const std::uint32_t length = static_cast<std::uint32_t>(rf.def.recordLength);
-  if (*c.dataLength < length) return kStatusDataBufferShort;
   if (RecordLockedByOther(rf.lock, rf.rowid)) return kStatusRecordLocked;
 
   // The stored record, to check keys that may not change.
@@ -265,16 +201,9 @@ std::int16_t Update(Call& c) {
     sqlite3_reset(row);
     return kStatusIoError;
   }
-  for (const KeyDef& kd : rf.def.keys) {
-    if (kd.modifiable) continue;
-    for (const Segment& seg : kd.segments) {
-      if (std::memcmp(old + seg.offset, record + seg.offset, seg.length) != 0) {
-        sqlite3_reset(row);
-        return kStatusNotModifiable;
-      }
-    }
-  }
+  const bool kept = FixedKeysKept(rf.def, old, record);
   sqlite3_reset(row);
+  if (!kept) return kStatusNotModifiable;
 
   std::vector<std::string> keys;
   RecordComparableKeys(rf, record, keys);
@@ -297,9 +226,8 @@ std::int16_t Update(Call& c) {
 
 std::int16_t Delete(Call& c) {
   RecordFile& rf = c.rf;
-  std::int16_t status = CheckWritable(c);
+  std::int16_t status = CheckWritable(c, kOpDelete);
   if (status != kStatusOk) return status;
-  if (rf.state != kOnRecord) return kStatusBadPositioning;
   if (RecordLockedByOther(rf.lock, rf.rowid)) return kStatusRecordLocked;
   sqlite3_stmt* st = WriteStatement(rf, 2);
   if (st == nullptr) return kStatusIoError;
@@ -317,24 +245,14 @@ std::int16_t Stat(Call& c) {
   if (c.lock) return kStatusInvalidOp;
   int status = StatCounts(rf);
   if (status != kStatusOk) return static_cast<std::int16_t>(status);
-  const std::string reply = BuildFileSpec(rf.def, rf.records, rf.unique);
-  std::uint32_t n = static_cast<std::uint32_t>(reply.size());
-  std::int16_t result = kStatusOk;
-  if (n > *c.dataLength) {
-    n = *c.dataLength;
-    result = kStatusDataBufferShort;
-  }
-  if (n > 0) std::memcpy(c.data, reply.data(), n);
-  *c.dataLength = n;
-  return result;
+  return StatReply(c);
 }
 
 std::int16_t Transaction(Call& c, int op) {
   RecordFile& rf = c.rf;
-  if (c.lock) return kStatusInvalidOp;
+  std::int16_t checked = CheckTransaction(c, op);
+  if (checked != kStatusOk) return checked;
   if (op == kOpBeginTransaction) {
-    if (rf.inTransaction) return kStatusTransactionOpen;
-    if (rf.readOnly) return kStatusReadOnly;
     if (FileLockedByOther(rf.lock) || TransactionsInProcess(rf.lock) > 0) return kStatusFileLocked;
     int rc = sqlite3_exec(rf.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return static_cast<std::int16_t>(SqliteStatus(rc));
@@ -342,7 +260,6 @@ std::int16_t Transaction(Call& c, int op) {
     CountTransaction(rf.lock, 1);
     return kStatusOk;
   }
-  if (!rf.inTransaction) return kStatusNoTransaction;
   int rc = sqlite3_exec(rf.db, op == kOpEndTransaction ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     // A commit that cannot finish is rolled back: the file stays as it was.

@@ -1,38 +1,32 @@
 #include "platform/recman/record_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <utility>
 
-#include "platform/os/os.h"
 #include "platform/recman/engine.h"
+#include "platform/recman/failure.h"
 #include "platform/recman/fault_vfs.h"
 
 namespace recman {
 
+extern const int kApplicationId = 0x4B524D31;
+
 namespace {
 
-constexpr int kApplicationId = 0x4B524D31;  // "KRM1"
 constexpr int kBusyWaitMs = 10000;
 
-std::string KeyColumn(int key) { return "k" + std::to_string(key); }
+// SQLite's shared-lock bytes in every database file (the unix VFS takes a
+// read lock on them for SHARED, a write lock for EXCLUSIVE).
+constexpr off_t kSharedFirst = 0x40000000 + 2;
+constexpr off_t kSharedSize = 510;
 
-bool Exec(sqlite3* db, const std::string& sql) {
-  return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-sqlite3_stmt* Prepare(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(st);
-    return nullptr;
-  }
-  return st;
-}
-
-std::string QuerySql(const RecordFile& rf, int key, Query q) {
+std::string QuerySql(int key, Query q) {
   const std::string k = KeyColumn(key);
   const std::string head = "SELECT id, data, " + k + " FROM records ";
   const std::string up = " ORDER BY " + k + ", id LIMIT 1";
@@ -52,7 +46,6 @@ std::string QuerySql(const RecordFile& rf, int key, Query q) {
     case kQueryRow: return head + "WHERE id = ?1";
     case kQueryCount_: break;
   }
-  (void)rf;
   return "";
 }
 
@@ -75,7 +68,7 @@ void FinalizeAll(RecordFile& rf) {
       st = nullptr;
     }
   }
-  for (sqlite3_stmt** st : {&rf.insert, &rf.update, &rf.remove, &rf.count, &rf.dataVersion}) {
+  for (sqlite3_stmt** st : {&rf.insert, &rf.update, &rf.remove, &rf.count, &rf.counts, &rf.dataVersion}) {
     sqlite3_finalize(*st);
     *st = nullptr;
   }
@@ -85,71 +78,254 @@ void FinalizeAll(RecordFile& rf) {
   }
 }
 
+bool Allowed(const std::string& path, int how) {
+  return faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool Exists(const std::string& path, off_t* size = nullptr) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return false;
+  if (size != nullptr) *size = st.st_size;
+  return true;
+}
+
+FileStamp StampOf(const std::string& path) {
+  FileStamp s;
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0) {
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtime = st.st_mtim;
+  }
+  return s;
+}
+
+bool SameStamp(const FileStamp& a, const FileStamp& b) {
+  return a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime.tv_sec == b.mtime.tv_sec &&
+         a.mtime.tv_nsec == b.mtime.tv_nsec;
+}
+
+// "file:" URI of a path, for the read-only open parameters.
+std::string Uri(const std::string& path, const char* parameters) {
+  std::string uri = path.empty() || path[0] != '/' ? "file:" : "file://";
+  for (char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char hex[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += hex[(static_cast<unsigned char>(c) >> 4) & 0xF];
+      uri += hex[static_cast<unsigned char>(c) & 0xF];
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?" + parameters;
+}
+
+// ---- database guards ---------------------------------------------------------
+// One per database file per process, counted over all its handles: a read
+// lock on SQLite's shared-lock bytes, taken for an "immutable" connection.
+// Its descriptor stays open until the last handle of the file closes, as
+// closing a descriptor of the file would drop SQLite's own locks on it.
+
+std::map<std::pair<dev_t, ino_t>, DbGuard*> g_guards;
+
 }  // namespace
+
+struct DbGuard {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  int refs = 0;
+  int fd = -1;
+};
+
+namespace {
+
+DbGuard* AttachGuard(const struct stat& st) {
+  auto id = std::make_pair(st.st_dev, st.st_ino);
+  DbGuard*& g = g_guards[id];
+  if (g == nullptr) {
+    g = new DbGuard;
+    g->dev = st.st_dev;
+    g->ino = st.st_ino;
+  }
+  ++g->refs;
+  return g;
+}
+
+void DetachGuard(DbGuard* g) {
+  if (g == nullptr || --g->refs > 0) return;
+  g_guards.erase(std::make_pair(g->dev, g->ino));
+  if (g->fd >= 0) close(g->fd);
+  delete g;
+}
+
+// False when a writer holds the file exclusively (it is folding its journal
+// into the file right now).
+bool HoldGuard(DbGuard* g, const std::string& path) {
+  if (g->fd >= 0) return true;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kSharedFirst;
+  fl.l_len = kSharedSize;
+  if (fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+    close(fd);
+    return false;
+  }
+  g->fd = fd;
+  return true;
+}
+
+// ---- connection --------------------------------------------------------------
+
+// The definition and the shape of the records table, once the connection is
+// open. Returns 0 or a status.
+int CheckDatabase(RecordFile& rf) {
+  std::int64_t appId = 0;
+  int rc = SQLITE_OK;
+  if (!QueryInt(rf.db, "PRAGMA application_id", appId, rc)) {
+    switch (rc & 0xFF) {
+      case SQLITE_BUSY: return kStatusFileLocked;
+      case SQLITE_CORRUPT: return kStatusIoError;
+      case SQLITE_READONLY:   // the journal index cannot be made or used here
+      case SQLITE_CANTOPEN:
+      case SQLITE_PERM:
+      case SQLITE_AUTH: return kStatusPermission;
+      default: return kStatusNotRecordFile;
+    }
+  }
+  if (appId != kApplicationId) return kStatusNotRecordFile;
+  int status = kStatusIoError;
+  sqlite3_stmt* spec = PrepareSql(rf.db, "SELECT spec FROM recman_file");
+  if (spec != nullptr && sqlite3_step(spec) == SQLITE_ROW) {
+    const void* bytes = sqlite3_column_blob(spec, 0);
+    int n = sqlite3_column_bytes(spec, 0);
+    if (bytes != nullptr &&
+        ParseFileSpec(static_cast<const unsigned char*>(bytes), static_cast<std::size_t>(n), rf.def) == 0) {
+      status = kStatusOk;
+    }
+  }
+  sqlite3_finalize(spec);
+  if (status != kStatusOk) return status;
+  // The table must have the shape the definition asks for.
+  std::string sql = "SELECT id, data";
+  for (std::size_t k = 0; k < rf.def.keys.size(); ++k) sql += ", " + KeyColumn(static_cast<int>(k));
+  sql += " FROM records LIMIT 0";
+  sqlite3_stmt* probe = PrepareSql(rf.db, sql);
+  if (probe == nullptr) status = kStatusIoError;
+  sqlite3_finalize(probe);
+  return status;
+}
+
+int OpenDatabase(RecordFile& rf, const std::string& name, int flags) {
+  UseFaultVfsIfPlanned();
+  int rc = sqlite3_open_v2(name.c_str(), &rf.db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) return rc == SQLITE_CANTOPEN ? kStatusFileNotFound : SqliteStatus(rc);
+  sqlite3_busy_timeout(rf.db, kBusyWaitMs);
+  return CheckDatabase(rf);
+}
+
+void Disconnect(RecordFile& rf) {
+  FinalizeAll(rf);
+  if (rf.db != nullptr) sqlite3_close_v2(rf.db);
+  rf.db = nullptr;
+  rf.immutable = false;
+  rf.statValid = false;
+}
+
+// Opens the connection: read-write, or read-only as the access allows (see
+// engine.h, READ-ONLY ACCESS). Returns 0 or a status; on failure no
+// connection is left open.
+int Connect(RecordFile& rf) {
+  int status = kStatusOk;
+  if (rf.mayWrite) {
+    status = OpenDatabase(rf, rf.path, rf.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    if (status == kStatusOk && !rf.readOnly) ExecSql(rf.db, "PRAGMA synchronous = NORMAL");
+  } else {
+    // Through the journal of the process that has the file open, if any.
+    status = OpenDatabase(rf, Uri(rf.path, "mode=ro"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    if (status == kStatusPermission) {
+      // Nobody has it open: no "-shm" and none can be made here.
+      Disconnect(rf);
+      off_t journal = 0;
+      if (!HoldGuard(rf.guard, rf.path)) return kStatusFileLocked;
+      if (Exists(rf.path + "-wal", &journal) && journal > 0) return kStatusPermission;
+      rf.stamp = StampOf(rf.path);
+      status = OpenDatabase(rf, Uri(rf.path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+      rf.immutable = true;
+    }
+  }
+  if (status != kStatusOk) Disconnect(rf);
+  rf.queries.assign(rf.def.keys.size(), {});
+  rf.distinct.assign(rf.def.keys.size(), nullptr);
+  return status;
+}
+
+}  // namespace
+
+std::string KeyColumn(int key) { return "k" + std::to_string(key); }
+
+bool ExecSql(sqlite3* db, const std::string& sql) {
+  return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+sqlite3_stmt* PrepareSql(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(st);
+    return nullptr;
+  }
+  return st;
+}
 
 int SqliteStatus(int rc) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
-    case SQLITE_DONE: return kStatusOk;
+    case SQLITE_DONE: return FailureStatus(Failure::kNone);
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return kStatusFileLocked;
-    case SQLITE_CONSTRAINT: return kStatusDuplicate;
-    case SQLITE_FULL: return kStatusDiskFull;
-    case SQLITE_READONLY: return kStatusReadOnly;
-    case SQLITE_NOTADB: return kStatusNotRecordFile;
-    default: return kStatusIoError;
+    case SQLITE_LOCKED: return FailureStatus(Failure::kBusy);
+    case SQLITE_CONSTRAINT: return FailureStatus(Failure::kDuplicate);
+    case SQLITE_FULL: return FailureStatus(Failure::kDiskFull);
+    case SQLITE_READONLY:
+      return FailureStatus(rc == SQLITE_READONLY_CANTINIT || rc == SQLITE_READONLY_DIRECTORY ||
+                                   rc == SQLITE_READONLY_CANTLOCK
+                               ? Failure::kPermission
+                               : Failure::kReadOnly);
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return FailureStatus(Failure::kPermission);
+    case SQLITE_NOTADB: return FailureStatus(Failure::kNotRecordFile);
+    default: return FailureStatus(Failure::kOther);
   }
 }
 
 int OpenRecordFile(const std::string& path, int mode, RecordFile& rf) {
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return kStatusFileNotFound;
+  if (stat(path.c_str(), &st) != 0) return errno == EACCES ? kStatusPermission : kStatusFileNotFound;
   if (!S_ISREG(st.st_mode)) return kStatusNotRecordFile;
+  if (!Allowed(path, R_OK)) return kStatusPermission;
   rf.path = path;
-  rf.readOnly = (mode == kOpenReadOnly);
-  UseFaultVfsIfPlanned();
-  int flags = (rf.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-  int rc = sqlite3_open_v2(path.c_str(), &rf.db, flags, nullptr);
-  int status = kStatusOk;
-  if (rc != SQLITE_OK) {
-    status = (rc == SQLITE_CANTOPEN) ? kStatusFileNotFound : SqliteStatus(rc);
-  } else {
-    sqlite3_busy_timeout(rf.db, kBusyWaitMs);
-    std::int64_t appId = 0;
-    if (!QueryInt(rf.db, "PRAGMA application_id", appId, rc)) {
-      status = (rc & 0xFF) == SQLITE_BUSY ? kStatusFileLocked
-               : (rc & 0xFF) == SQLITE_CORRUPT ? kStatusIoError : kStatusNotRecordFile;
-    } else if (appId != kApplicationId) {
-      status = kStatusNotRecordFile;
-    }
-  }
+  rf.mode = mode;
+  rf.mayWrite = Allowed(path, W_OK) && Allowed(FolderOf(path), W_OK);
+  rf.readOnly = mode == kOpenReadOnly || !rf.mayWrite;
+  rf.writeStatus = !rf.mayWrite ? kStatusPermission : rf.readOnly ? kStatusReadOnly : kStatusOk;
+  if (!rf.mayWrite && mode == kOpenExclusive) return kStatusPermission;
+  rf.guard = AttachGuard(st);
+  int status = Connect(rf);
   if (status == kStatusOk) {
-    sqlite3_stmt* spec = Prepare(rf.db, "SELECT spec FROM recman_file");
-    status = kStatusIoError;
-    if (spec != nullptr && sqlite3_step(spec) == SQLITE_ROW) {
-      const void* bytes = sqlite3_column_blob(spec, 0);
-      int n = sqlite3_column_bytes(spec, 0);
-      if (bytes != nullptr &&
-          ParseFileSpec(static_cast<const unsigned char*>(bytes), static_cast<std::size_t>(n), rf.def) == 0) {
-        status = kStatusOk;
-      }
-    }
-    sqlite3_finalize(spec);
-  }
-  if (status == kStatusOk) {
-    // The table must have the shape the definition asks for.
-    std::string sql = "SELECT id, data";
-    for (std::size_t k = 0; k < rf.def.keys.size(); ++k) sql += ", " + KeyColumn(static_cast<int>(k));
-    sql += " FROM records LIMIT 0";
-    sqlite3_stmt* probe = Prepare(rf.db, sql);
-    if (probe == nullptr) status = kStatusIoError;
-    sqlite3_finalize(probe);
-  }
-  if (status == kStatusOk && !rf.readOnly) Exec(rf.db, "PRAGMA synchronous = NORMAL");
-  if (status == kStatusOk) {
-    rf.lock = AcquireLockFile(path);
-    if (FileLockedByOther(rf.lock)) {
+    rf.lock = AcquireLockFile(path, path, rf.mayWrite, status);
+    if (status != kStatusOk) {
+      // Locks that cannot be taken or seen: never run without them.
+    } else if (FileLockedByOther(rf.lock)) {
       status = kStatusFileLocked;
     } else if (mode == kOpenExclusive) {
       if (TakeFileLock(rf.lock)) rf.exclusive = true;
@@ -160,13 +336,10 @@ int OpenRecordFile(const std::string& path, int mode, RecordFile& rf) {
     CloseRecordFile(rf);
     return status;
   }
-  rf.queries.assign(rf.def.keys.size(), {});
-  rf.distinct.assign(rf.def.keys.size(), nullptr);
   return kStatusOk;
 }
 
 void CloseRecordFile(RecordFile& rf) {
-  FinalizeAll(rf);
   if (rf.lockedRowid != 0) UnlockRecord(rf.lock, rf.lockedRowid);
   rf.lockedRowid = 0;
   if (rf.inTransaction) CountTransaction(rf.lock, -1);  // rolled back by the close
@@ -175,85 +348,31 @@ void CloseRecordFile(RecordFile& rf) {
   rf.exclusive = false;
   ReleaseLockFile(rf.lock);
   rf.lock = nullptr;
-  if (rf.db != nullptr) sqlite3_close_v2(rf.db);
-  rf.db = nullptr;
+  Disconnect(rf);
+  DetachGuard(rf.guard);
+  rf.guard = nullptr;
 }
 
-int CreateRecordFile(const std::string& path, const FileDef& def, bool replace) {
-  struct stat st {};
-  if (!replace && lstat(path.c_str(), &st) == 0) return kStatusFileExists;
-  // Not while another process holds the file (e.g. loading it).
-  if (lstat((path + ".lck").c_str(), &st) == 0) {
-    LockFile* lf = AcquireLockFile(path);
-    const bool held = FileLockedByOther(lf);
-    ReleaseLockFile(lf);
-    if (held) return kStatusFileLocked;
+int FollowOtherWriters(RecordFile& rf) {
+  if (rf.lock == nullptr && !rf.mayWrite && Exists(rf.path + ".lck")) {
+    // A process that may write has opened the file since: its locks count.
+    int status = kStatusOk;
+    rf.lock = AcquireLockFile(rf.path, rf.path, false, status);
+    if (status != kStatusOk) return static_cast<std::int16_t>(status);
+    if (rf.lockedRowid != 0 && !LockRecord(rf.lock, rf.lockedRowid)) rf.lockedRowid = 0;
   }
-  UseFaultVfsIfPlanned();
-  static unsigned counter = 0;
-  const std::string temp = path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-  unlink(temp.c_str());
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(temp.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  bool ok = rc == SQLITE_OK;
-  if (ok) {
-    std::string sql = "PRAGMA application_id = " + std::to_string(kApplicationId) +
-                      "; PRAGMA user_version = 1; PRAGMA journal_mode = WAL; BEGIN;"
-                      " CREATE TABLE recman_file(spec BLOB NOT NULL);"
-                      " CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB NOT NULL";
-    for (std::size_t k = 0; k < def.keys.size(); ++k) sql += ", " + KeyColumn(static_cast<int>(k)) + " BLOB NOT NULL";
-    sql += ");";
-    for (std::size_t k = 0; k < def.keys.size(); ++k) {
-      const std::string col = KeyColumn(static_cast<int>(k));
-      sql += std::string(" CREATE ") + (def.keys[k].duplicates ? "" : "UNIQUE ") + "INDEX records_" + col +
-             " ON records(" + col + ");";
-    }
-    ok = Exec(db, sql);
-    if (ok) {
-      const std::string spec = BuildFileSpec(def, 0, {});
-      sqlite3_stmt* ins = Prepare(db, "INSERT INTO recman_file(spec) VALUES (?1)");
-      ok = ins != nullptr &&
-           sqlite3_bind_blob(ins, 1, spec.data(), static_cast<int>(spec.size()), SQLITE_TRANSIENT) == SQLITE_OK &&
-           sqlite3_step(ins) == SQLITE_DONE;
-      sqlite3_finalize(ins);
-    }
-    ok = ok && Exec(db, "COMMIT");
-    // Everything into the file itself now: only the file is moved into place
-    // below, so nothing may be left in its journal (a copy that fails when
-    // the connection closes would go unnoticed).
-    int logFrames = -1, copied = -2;
-    ok = ok && sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &logFrames, &copied) == SQLITE_OK &&
-         logFrames == copied;
-    if (!ok && (sqlite3_errcode(db) & 0xFF) == SQLITE_FULL) rc = SQLITE_FULL;
+  if (rf.db != nullptr && !(rf.immutable && (Exists(rf.path + "-wal") || !SameStamp(rf.stamp, StampOf(rf.path))))) {
+    return kStatusOk;
   }
-  if (db != nullptr) ok = (sqlite3_close(db) == SQLITE_OK) && ok;
-  struct stat journal {};
-  if (ok && lstat((temp + "-wal").c_str(), &journal) == 0 && journal.st_size > 0) ok = false;
-  if (!ok) {
-    unlink(temp.c_str());
-    unlink((temp + "-wal").c_str());
-    unlink((temp + "-shm").c_str());
-    if (rc == SQLITE_CANTOPEN) return kStatusFileNotFound;
-    return rc == SQLITE_FULL ? kStatusDiskFull : kStatusIoError;
-  }
-  // A journal left by an earlier file of this name must not be applied to the new one.
-  unlink((path + "-wal").c_str());
-  unlink((path + "-shm").c_str());
-  int status = kStatusOk;
-  if (os::InjectedFault(os::FaultKind::Rename, path)) {
-    status = errno == ENOSPC ? kStatusDiskFull : kStatusIoError;
-  } else if (replace) {
-    if (rename(temp.c_str(), path.c_str()) != 0) status = kStatusIoError;
-  } else {
-    if (link(temp.c_str(), path.c_str()) != 0) status = (errno == EEXIST) ? kStatusFileExists : kStatusIoError;
-  }
-  unlink(temp.c_str());
-  return status;
+  // A writer has come (or the last reopen failed): read through its journal.
+  // The position is kept with the handle, not with the connection.
+  Disconnect(rf);
+  return Connect(rf);
 }
 
 sqlite3_stmt* QueryStatement(RecordFile& rf, int key, Query q) {
   sqlite3_stmt*& st = rf.queries[key][q];
-  if (st == nullptr) st = Prepare(rf.db, QuerySql(rf, key, q));
+  if (st == nullptr) st = PrepareSql(rf.db, QuerySql(key, q));
   return st;
 }
 
@@ -266,7 +385,7 @@ sqlite3_stmt* WriteStatement(RecordFile& rf, int which) {
         cols += ", " + KeyColumn(static_cast<int>(k));
         vals += ", ?" + std::to_string(k + 2);
       }
-      rf.insert = Prepare(rf.db, "INSERT INTO records(" + cols + ") VALUES (" + vals + ")");
+      rf.insert = PrepareSql(rf.db, "INSERT INTO records(" + cols + ") VALUES (" + vals + ")");
     }
     return rf.insert;
   }
@@ -276,48 +395,14 @@ sqlite3_stmt* WriteStatement(RecordFile& rf, int which) {
       for (std::size_t k = 0; k < keys; ++k) {
         sets += ", " + KeyColumn(static_cast<int>(k)) + " = ?" + std::to_string(k + 2);
       }
-      rf.update = Prepare(rf.db, "UPDATE records SET " + sets + " WHERE id = ?" + std::to_string(keys + 2));
+      rf.update = PrepareSql(rf.db, "UPDATE records SET " + sets + " WHERE id = ?" + std::to_string(keys + 2));
     }
     return rf.update;
   }
-  if (rf.remove == nullptr) rf.remove = Prepare(rf.db, "DELETE FROM records WHERE id = ?1");
+  if (rf.remove == nullptr) rf.remove = PrepareSql(rf.db, "DELETE FROM records WHERE id = ?1");
   return rf.remove;
 }
 
-int StatCounts(RecordFile& rf) {
-  if (rf.dataVersion == nullptr) rf.dataVersion = Prepare(rf.db, "PRAGMA data_version");
-  if (rf.count == nullptr) rf.count = Prepare(rf.db, "SELECT count(*) FROM records");
-  if (rf.dataVersion == nullptr || rf.count == nullptr) return kStatusIoError;
-  int rc = sqlite3_step(rf.dataVersion);
-  std::int64_t version = rc == SQLITE_ROW ? sqlite3_column_int64(rf.dataVersion, 0) : -1;
-  sqlite3_reset(rf.dataVersion);
-  if (rc != SQLITE_ROW) return SqliteStatus(rc);
-  std::int64_t changes = sqlite3_total_changes64(rf.db);
-  if (rf.statValid && version == rf.statVersion && changes == rf.statChanges) return kStatusOk;
-
-  rc = sqlite3_step(rf.count);
-  std::int64_t records = rc == SQLITE_ROW ? sqlite3_column_int64(rf.count, 0) : 0;
-  sqlite3_reset(rf.count);
-  if (rc != SQLITE_ROW) return SqliteStatus(rc);
-  rf.records = static_cast<std::uint32_t>(records);
-  rf.unique.assign(rf.def.keys.size(), rf.records);
-  for (std::size_t k = 0; k < rf.def.keys.size(); ++k) {
-    if (!rf.def.keys[k].duplicates) continue;
-    sqlite3_stmt*& st = rf.distinct[k];
-    if (st == nullptr) {
-      const std::string col = KeyColumn(static_cast<int>(k));
-      st = Prepare(rf.db, "SELECT count(DISTINCT " + col + ") FROM records");
-      if (st == nullptr) return kStatusIoError;
-    }
-    rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) rf.unique[k] = static_cast<std::uint32_t>(sqlite3_column_int64(st, 0));
-    sqlite3_reset(st);
-    if (rc != SQLITE_ROW) return SqliteStatus(rc);
-  }
-  rf.statValid = true;
-  rf.statVersion = version;
-  rf.statChanges = changes;
-  return kStatusOk;
-}
+void ForgetAllGuards() { g_guards.clear(); }
 
 }  // namespace recman

@@ -85,7 +85,7 @@ TEST_F(MainFlowTest, RunsWithSettingsAndKeepsThePresenterData) {
   EXPECT_EQ(os::CurrentDir(), root.path);
   EXPECT_EQ(settings::FormName, "RUVOZ303");
   EXPECT_EQ(app::ProposedPeriod.digits, "310324");
-  EXPECT_EQ(app::PresenterTown, "Girona  ");
+  EXPECT_EQ(app::PresenterTown, "Girona");  // as block 2 holds it, trailing blanks removed
   // The seven record files were opened with their record buffers.
   EXPECT_EQ(records::OwnerRecord.size(), 826u);
   EXPECT_EQ(records::PeriodRecord.size(), 107u);
@@ -166,6 +166,11 @@ TEST(MainProgram, UnopenableDataFileStopsWithExitCodeZeroAndKeepsSettings) {
   // its message and ends with exit code 0 without writing the presenter data.
   TempDir root;
   os::MakeDir(root.path + "tmp");
+  // The form is there (the program ends without it before opening any file).
+  std::string form;
+  ASSERT_TRUE(os::ReadFile(testsupport::BinDir() + "data/FORMS/RUVOZ303.JPN", form));
+  os::MakeDir(root.path + "FORMS");
+  os::WriteFile(root.path + "FORMS/RUVOZ303.JPN", form);
   os::WriteFile(root.path + "Kova.ini", "[Presentador]\r\nPoblacio=Vic\r\n");
   os::SetEnv("KAPROOT", root.path);
   os::SetEnv("KAPTMP", root.path + "tmp/");
@@ -176,6 +181,36 @@ TEST(MainProgram, UnopenableDataFileStopsWithExitCodeZeroAndKeepsSettings) {
   EXPECT_EQ(data, "[Presentador]\r\nPoblacio=Vic\r\n");
 }
 
+TEST(MainProgram, MissingOrImpossibleFormEndsWithCodeOneAndSaysWhy) {
+  TempDir root;
+  InitDataTree(root.path);
+  os::MakeDir(root.path + "tmp");
+  os::WriteFile(root.path + "tmp/KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=CAT\r\n");
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPEXE", testsupport::BinDir());
+  os::SetEnv("KAPTMP", root.path + "tmp/");
+  const std::string form = root.path + "FORMS/RUVOZ303.JPN";
+  const struct {
+    const char* content;  // nullptr: no form file
+    std::string message;
+  } cases[] = {
+      {"1,5\r\n\"d\",9,0,0,0,0,0\r\n", "FORMULARI " + form + ", LÍNIA 2: NOMBRE DE CAMPS IMPOSSIBLE"},
+      {nullptr, "NO ES POT LLEGIR EL FORMULARI " + form},
+  };
+  for (const auto& c : cases) {
+    if (c.content) os::WriteFile(form, c.content);
+    else os::DeleteFile(form);
+    const std::string err = root.path + "err.txt";
+    EXPECT_EQ(os::RunShell("'" + testsupport::BinDir() + "ruvoz303' </dev/null >/dev/null 2>'" + err + "'"), 1);
+    std::string text;
+    os::ReadFile(err, text);
+    EXPECT_EQ(text, "ruvoz303: " + c.message + "\n");
+  }
+  std::string settings;
+  os::ReadFile(root.path + "Kova.ini", settings);
+  EXPECT_EQ(settings.find("Poblacio="), settings.rfind("Poblacio=")) << "nothing written back";
+}
+
 TEST_F(MainFlowTest, PresenterSettingsThatCannotBeWrittenAreReported) {
   TempDir root, tmp;
   InitDataTree(root.path);
@@ -184,10 +219,8 @@ TEST_F(MainFlowTest, PresenterSettingsThatCannotBeWrittenAreReported) {
   os::WriteFile(root.path + "Kova.ini", kept);
   os::SetEnv("KAPROOT", root.path);
   os::SetEnv("KAPTMP", tmp.path);
-  std::string shown;
-  screen::SetIdleHookForTests([&shown] {
-    if (shown.empty()) shown = console::ScreenText();
-  });
+  std::string shown;  // the screen at the last wait: the message, after the form
+  screen::SetIdleHookForTests([&shown] { shown = console::ScreenText(); });
   // Every write from the first on fails, as on a full disk.
   os::SetFaultPlan("write:1+");
   const int code = app::MainFlow();

@@ -22,26 +22,6 @@
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
-std::string Output(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
 // A data tree with owner 1, for the probe to hold.
 struct DataTree {
   testsupport::TempDir dir;
@@ -164,7 +144,7 @@ TEST(TerminalGone, ProgramEndsThroughItsExitPathWithoutSpinning) {
                 ending.cpuSeconds);
     EXPECT_LT(ending.cpuSeconds, 1.0);
     // The record the probe held is free again.
-    EXPECT_EQ(std::system(("echo | " + Quote(testsupport::BinDir() + "kap") + " lock " + Quote(tree.root) +
+    EXPECT_EQ(std::system(("echo | " + testsupport::ShellQuote(testsupport::BinDir() + "kap") + " lock " + testsupport::ShellQuote(tree.root) +
                            " VPropiet 0001 >/dev/null 2>&1")
                               .c_str()),
               0);
@@ -172,23 +152,23 @@ TEST(TerminalGone, ProgramEndsThroughItsExitPathWithoutSpinning) {
 }
 
 TEST(TerminalGone, ClosingTheTmuxWindowEndsTheProgram) {
-  if (Output("tmux -V 2>/dev/null").rfind("tmux", 0) != 0) GTEST_SKIP() << "tmux not installed";
+  if (testsupport::CommandOutput("tmux -V 2>/dev/null").rfind("tmux", 0) != 0) GTEST_SKIP() << "tmux not installed";
   DataTree tree;
   const std::string tmux = "LC_ALL=C.UTF-8 tmux -u -L kova_gone_" + std::to_string(getpid()) + " -f /dev/null ";
-  Output(tmux + "new-session -d -s probe -x 100 -y 30 " +
-         Quote("TERM=tmux-256color " + Quote(testsupport::BinDir() + "goneprobe") + " " + Quote(tree.root) + " " +
-               Quote(tree.marker)) +
+  testsupport::CommandOutput(tmux + "new-session -d -s probe -x 100 -y 30 " +
+         testsupport::ShellQuote("TERM=tmux-256color " + testsupport::ShellQuote(testsupport::BinDir() + "goneprobe") + " " + testsupport::ShellQuote(tree.root) + " " +
+               testsupport::ShellQuote(tree.marker)) +
          " 2>&1");
   bool ready = false;
   for (int i = 0; i < 200 && !ready; ++i) {
-    ready = Output(tmux + "capture-pane -p -t probe 2>&1").find("READY") != std::string::npos;
+    ready = testsupport::CommandOutput(tmux + "capture-pane -p -t probe 2>&1").find("READY") != std::string::npos;
     if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  ASSERT_TRUE(ready) << Output(tmux + "capture-pane -p -t probe 2>&1");
+  ASSERT_TRUE(ready) << testsupport::CommandOutput(tmux + "capture-pane -p -t probe 2>&1");
   int pid = 0;
   std::sscanf(tree.Marker().c_str(), "pid %d", &pid);
   ASSERT_GT(pid, 0);
-  Output(tmux + "kill-server 2>&1");
+  testsupport::CommandOutput(tmux + "kill-server 2>&1");
   bool ended = false;
   for (int i = 0; i < 100 && !ended; ++i) {
     ended = ::kill(pid, 0) != 0;

@@ -17,28 +17,7 @@
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
-// Runs a shell command and returns its standard output.
-std::string Output(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
-bool TmuxAvailable() { return Output("tmux -V 2>/dev/null").rfind("tmux", 0) == 0; }
+bool TmuxAvailable() { return testsupport::CommandOutput("tmux -V 2>/dev/null").rfind("tmux", 0) == 0; }
 
 // One tmux server of its own (its own socket), killed at the end.
 struct Tmux {
@@ -49,19 +28,22 @@ struct Tmux {
     static int counter = 0;
     socket = "kova_e2e_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   }
-  ~Tmux() { Run("kill-server"); }
+  ~Tmux() {
+    testsupport::KillProcessesMentioning(dir.path);
+    Run("kill-server");
+  }
 
   std::string Run(const std::string& args) {
-    return Output("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");
+    return testsupport::CommandOutput("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");
   }
   // Starts the shell command line in a 100 x 30 window.
   void Start(const std::string& commandLine) {
-    Run("new-session -d -s probe -x 100 -y 30 " + Quote("LC_ALL=C.UTF-8 " + commandLine));
+    Run("new-session -d -s probe -x 100 -y 30 " + testsupport::ShellQuote("LC_ALL=C.UTF-8 " + commandLine));
   }
   void StartProbe(const std::string& term = "") {
-    std::string cmd = Quote(testsupport::BinDir() + "keyprobe") + " " + Quote(PidFile());
+    std::string cmd = testsupport::ShellQuote(testsupport::BinDir() + "keyprobe") + " " + testsupport::ShellQuote(PidFile());
     if (!term.empty()) cmd = "TERM=" + term + " " + cmd;
-    Start(cmd + "; stty -a > " + Quote(dir.path + "stty.txt") + "; sleep 60");
+    Start(cmd + "; stty -a > " + testsupport::ShellQuote(dir.path + "stty.txt") + "; sleep 60");
   }
   std::string PidFile() const { return dir.path + "probe.pid"; }
   int Pid() const {
@@ -71,9 +53,9 @@ struct Tmux {
     return pid;
   }
   void Keys(const std::string& keys) { Run("send-keys -t probe " + keys); }
-  void Literal(const std::string& text) { Run("send-keys -t probe -l " + Quote(text)); }
+  void Literal(const std::string& text) { Run("send-keys -t probe -l " + testsupport::ShellQuote(text)); }
   std::string Capture() { return Run("capture-pane -p -t probe"); }
-  std::string Format(const std::string& f) { return Run("display-message -p -t probe " + Quote(f)); }
+  std::string Format(const std::string& f) { return Run("display-message -p -t probe " + testsupport::ShellQuote(f)); }
 
   // Waits (at most timeoutMs) until the pane shows `text`.
   bool WaitFor(const std::string& text, int timeoutMs = 5000) {
@@ -254,7 +236,7 @@ TEST(TerminalE2E, TerminalIsRestoredAtExitAndAfterASignal) {
     if (bySignal) {
       const int pid = t.Pid();
       ASSERT_GT(pid, 0);
-      Output("kill -TERM " + std::to_string(pid));
+      testsupport::CommandOutput("kill -TERM " + std::to_string(pid));
     } else {
       t.Keys("C-q");
     }

@@ -4,10 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 
 #include "platform/os/os.h"
+#include "tests/recman/other_process.h"
 #include "tests/recman/recman_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -16,77 +16,35 @@ using namespace recman;
 
 namespace {
 
-// The helper program in a second process, driven line by line.
-struct Other {
-  pid_t pid = -1;
-  FILE* to = nullptr;
-  FILE* from = nullptr;
-
-  Other() {
-    char self[PATH_MAX] = {};
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string exe = std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-    exe = exe.substr(0, exe.rfind('/') + 1) + "recman_helper";
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      close(in[1]);
-      close(out[0]);
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    to = fdopen(in[1], "w");
-    from = fdopen(out[0], "r");
-  }
-  ~Other() {
-    if (to) fclose(to);  // end of input: the helper ends
-    if (from) fclose(from);
-    if (pid > 0) waitpid(pid, nullptr, 0);
-  }
-  int Ask(const std::string& command) {
-    if (!to || !from) return -999;
-    std::fprintf(to, "%s\n", command.c_str());
-    std::fflush(to);
-    int status = -998;
-    if (std::fscanf(from, "%d", &status) != 1) return -997;
-    return status;
-  }
-};
-
-class RecmanLock : public ::testing::Test {
+class RecmanLock : public EngineTest {
  protected:
   void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped()) return;
     path = dir.path + "l.dat";
     ASSERT_EQ(Create(path, Spec(16, {{{1, 4, 0}}})), 0);
     ASSERT_EQ(Open(f, path), 0);
     for (const char* k : {"AAAA", "BBBB", "CCCC"}) ASSERT_EQ(Insert(f, Record(16, k)), 0);
   }
-  void TearDown() override { Reset(); }
-  std::int16_t Write(int op, const std::string& record) {
-    std::string data = record, key(255, '\0');
-    std::uint32_t len = static_cast<std::uint32_t>(data.size());
-    return BTRCALL(op, f.pos, data.data(), &len, key.data(), 255, 0);
+  // The helper in another process works on this case's engine.
+  void SameEngine(Other& other) {
+    if (OnServer()) other.Ask("use " + TestServer());
   }
-  testsupport::TempDir dir;
   std::string path;
   File f;
 };
 
-TEST_F(RecmanLock, RecordLockFromAnotherProcess) {
+TEST_P(RecmanLock, RecordLockFromAnotherProcess) {
   Other other;
+  SameEngine(other);
   ASSERT_EQ(other.Ask("open " + path), 0);
   ASSERT_EQ(other.Ask("read 205 BBBB"), 0);  // the other process locks BBBB
 
   EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
   Io plain = Read(f, kOpGetEqual, 0, "BBBB");  // reading without a lock is allowed
   ASSERT_EQ(plain.status, 0);
-  EXPECT_EQ(Write(kOpUpdate, Record(16, "BBBB1")), kStatusRecordLocked);
-  EXPECT_EQ(Write(kOpDelete, ""), kStatusRecordLocked);
+  EXPECT_EQ(Write(f, kOpUpdate, Record(16, "BBBB1")), kStatusRecordLocked);
+  EXPECT_EQ(Write(f, kOpDelete, ""), kStatusRecordLocked);
   EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "CCCC").status, 0);  // another record
 
   // A locked read that fails leaves the position where it was: the retry reads the same record.
@@ -117,11 +75,23 @@ TEST_F(RecmanLock, RecordLockFromAnotherProcess) {
   ASSERT_EQ(other.Ask("close"), 0);
   EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
   // Our own lock does not stop our own update.
-  EXPECT_EQ(Write(kOpUpdate, Record(16, "BBBB2")), 0);
+  EXPECT_EQ(Write(f, kOpUpdate, Record(16, "BBBB2")), 0);
 }
 
-TEST_F(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
+TEST_P(RecmanLock, UpdateOfALockedRecordReleasesItsLock) {
   Other other;
+  SameEngine(other);
+  ASSERT_EQ(other.Ask("open " + path), 0);
+  ASSERT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), kStatusRecordLocked);
+  ASSERT_EQ(Write(f, kOpUpdate, Record(16, "BBBB-updated")), 0);
+  EXPECT_EQ(other.Ask("read 205 BBBB"), 0);  // at once, before our next read
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
+}
+
+TEST_P(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
+  Other other;
+  SameEngine(other);
   ASSERT_EQ(other.Ask("exclusive " + path), 0);
   File g;
   EXPECT_EQ(Open(g, path), kStatusFileLocked);
@@ -148,7 +118,7 @@ TEST_F(RecmanLock, FileHeldExclusivelyByAnotherProcess) {
   EXPECT_EQ(other.Ask("read 5 DDDD"), 0);
 }
 
-TEST_F(RecmanLock, ChildAfterForkStartsWithNoFiles) {
+TEST_P(RecmanLock, ChildAfterForkStartsWithNoFiles) {
   // The parent has another file open and locked across the fork; the child
   // opens l.dat afresh (SQLite connections must not cross a fork).
   ASSERT_EQ(Reset(), 0);
@@ -175,11 +145,18 @@ TEST_F(RecmanLock, ChildAfterForkStartsWithNoFiles) {
   EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
   File g;
   ASSERT_EQ(Open(g, path), 0);
-  EXPECT_EQ(Read(g, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);  // the child's lock ended with it
+  // The child's lock ended with it (on the server as soon as the server has
+  // seen its connection close).
+  std::int16_t status = -1;
+  for (int i = 0; i < 100 && status != 0; ++i) {
+    if (i > 0) os::SleepMs(50);
+    status = Read(g, kOpGetEqual + kLockBias, 0, "AAAA").status;
+  }
+  EXPECT_EQ(status, 0);
   EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "AAAA").status, 0);  // ours is still ours
 }
 
-TEST_F(RecmanLock, SeveralProcessesWriteAndReadAtOnce) {
+TEST_P(RecmanLock, SeveralProcessesWriteAndReadAtOnce) {
   ASSERT_EQ(Reset(), 0);  // no connection of ours crosses the fork
   constexpr int kWriters = 3, kEach = 150;
   std::vector<pid_t> children;
@@ -208,5 +185,76 @@ TEST_F(RecmanLock, SeveralProcessesWriteAndReadAtOnce) {
   ASSERT_EQ(Open(f, path), 0);
   EXPECT_EQ(Get32(Read(f, kOpStat, 0).data, 6), 3u + kWriters * kEach);
 }
+
+TEST_P(RecmanLock, LocksOfAKilledProcessEnd) {
+  const std::string other = dir.path + "x.dat";
+  ASSERT_EQ(Create(other, Spec(16, {{{1, 4, 0}}})), 0);
+  Other locker, opener;
+  SameEngine(locker);
+  SameEngine(opener);
+  ASSERT_EQ(locker.Ask("open " + path), 0);
+  ASSERT_EQ(locker.Ask("read 205 BBBB"), 0);
+  ASSERT_EQ(opener.Ask("open " + other + " -4"), 0);
+  EXPECT_EQ(Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status, kStatusRecordLocked);
+  File g;
+  EXPECT_EQ(Open(g, other), kStatusFileLocked);
+  for (Other* o : {&locker, &opener}) {
+    ASSERT_EQ(kill(o->pid, SIGKILL), 0);
+    ASSERT_EQ(waitpid(o->pid, nullptr, 0), o->pid);
+    o->pid = -1;
+  }
+  // The server ends the dead connections as soon as it sees them closed.
+  std::int16_t record = -1, open = -1;
+  for (int i = 0; i < 100 && (record != 0 || open != 0); ++i) {
+    if (i > 0) os::SleepMs(50);
+    if (record != 0) record = Read(f, kOpGetEqual + kLockBias, 0, "BBBB").status;
+    if (open != 0) open = Open(g, other);
+  }
+  EXPECT_EQ(record, 0);
+  EXPECT_EQ(open, 0);
+}
+
+// Moves may be served from rows read ahead (pg_engine.h): never past a
+// change of this process, never older than 50 ms, never for a locked read.
+TEST_P(RecmanLock, MovesNeverReturnRowsOlderThanTheGuarantee) {
+  const std::string file = dir.path + "ahead.dat";
+  ASSERT_EQ(Create(file, Spec(16, {{{1, 4, 0}}})), 0);
+  File a, g;
+  ASSERT_EQ(Open(a, file), 0);
+  ASSERT_EQ(Open(g, file), 0);
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(Insert(a, Record(16, "K0" + std::to_string(10 + i) + "....0")), 0);
+  auto seen = [](const Io& io) { return io.status == 0 ? io.data.substr(0, 4) + io.data.substr(8, 1) : "status " + std::to_string(io.status); };
+  ASSERT_EQ(seen(Read(a, kOpGetFirst, 0)), "K0100");
+  ASSERT_EQ(seen(Read(a, kOpGetNext, 0)), "K0110");
+  // Through another position block of this process: seen at once.
+  ASSERT_EQ(Read(g, kOpGetEqual, 0, "K012").status, 0);
+  ASSERT_EQ(Write(g, kOpUpdate, Record(16, "K012....1")), 0);
+  ASSERT_EQ(Read(g, kOpGetEqual, 0, "K013").status, 0);
+  ASSERT_EQ(Write(g, kOpDelete, ""), 0);
+  EXPECT_EQ(seen(Read(a, kOpGetNext, 0)), "K0121");
+  EXPECT_EQ(seen(Read(a, kOpGetNext, 0)), "K0140");
+  // By another process: seen once 50 ms have passed, announced or not.
+  Other other;
+  SameEngine(other);
+  ASSERT_EQ(other.Ask("open " + file), 0);
+  ASSERT_EQ(other.Ask("read 5 K015"), 0);
+  ASSERT_EQ(other.Ask("write 3 16 K015....2"), 0);
+  ASSERT_EQ(other.Ask("read 5 K016"), 0);
+  ASSERT_EQ(other.Ask("write 4 16 x"), 0);
+  os::SleepMs(60);
+  EXPECT_EQ(seen(Read(a, kOpGetNext, 0)), "K0152");
+  EXPECT_EQ(seen(Read(a, kOpGetNext, 0)), "K0170");
+  // A locked read goes to the file at once, and so does a move backwards.
+  ASSERT_EQ(other.Ask("read 5 K018"), 0);
+  ASSERT_EQ(other.Ask("write 3 16 K018....3"), 0);
+  ASSERT_EQ(other.Ask("read 5 K015"), 0);
+  ASSERT_EQ(other.Ask("write 3 16 K015....4"), 0);
+  EXPECT_EQ(seen(Read(a, kOpGetNext + kLockBias, 0)), "K0183");
+  EXPECT_EQ(other.Ask("read 205 K018"), kStatusRecordLocked);
+  EXPECT_EQ(seen(Read(a, kOpGetPrevious, 0)), "K0170");
+  EXPECT_EQ(seen(Read(a, kOpGetPrevious, 0)), "K0154");
+}
+
+KOVA_ON_BOTH_ENGINES(RecmanLock);
 
 }  // namespace

@@ -9,12 +9,8 @@ using namespace recman;
 
 namespace {
 
-class RecmanRead : public ::testing::Test {
+class RecmanRead : public EngineTest {
  protected:
-  void TearDown() override { Reset(); }
-  testsupport::TempDir dir;
-  std::string Path(const std::string& name) { return dir.path + name; }
-
   // 32-byte records: key 0 = bytes 1-4 unique; key 1 = bytes 5-8 with
   // duplicates; the record's tag (which insertion) at byte 20.
   File Fill() {
@@ -30,7 +26,7 @@ class RecmanRead : public ::testing::Test {
   static std::string K(const Io& io, int n = 4) { return io.key.substr(0, n); }
 };
 
-TEST_F(RecmanRead, UniqueKeyReads) {
+TEST_P(RecmanRead, UniqueKeyReads) {
   File f = Fill();
   Io io = Read(f, kOpGetEqual, 0, "CCCC");
   ASSERT_EQ(io.status, 0);
@@ -60,7 +56,7 @@ TEST_F(RecmanRead, UniqueKeyReads) {
   EXPECT_EQ(K(Read(f, kOpGetNext, 0)), "BBBB");
 }
 
-TEST_F(RecmanRead, DuplicatesInInsertionOrder) {
+TEST_P(RecmanRead, DuplicatesInInsertionOrder) {
   File f = Fill();
   Io io = Read(f, kOpGetEqual, 1, "XXXX");
   ASSERT_EQ(io.status, 0);
@@ -84,7 +80,7 @@ TEST_F(RecmanRead, DuplicatesInInsertionOrder) {
   EXPECT_EQ(Get32(st.data, 32 + 6), 3u);  // unique values of key 1
 }
 
-TEST_F(RecmanRead, ArgumentsAndPositioning) {
+TEST_P(RecmanRead, ArgumentsAndPositioning) {
   File f = Fill();
   File g;
   ASSERT_EQ(Open(g, Path("r.dat")), 0);
@@ -112,7 +108,7 @@ TEST_F(RecmanRead, ArgumentsAndPositioning) {
   EXPECT_EQ(Read(copy, kOpGetFirst, 0).status, kStatusNotOpen);
 }
 
-TEST_F(RecmanRead, ShortDataBufferCutsRecordAndReturnsKey) {
+TEST_P(RecmanRead, ShortDataBufferCutsRecordAndReturnsKey) {
   File f = Fill();
   Io io = Read(f, kOpGetEqual, 0, "BBBB", 10);
   EXPECT_EQ(io.status, kStatusDataBufferShort);
@@ -121,7 +117,7 @@ TEST_F(RecmanRead, ShortDataBufferCutsRecordAndReturnsKey) {
   EXPECT_EQ(K(Read(f, kOpGetNext, 0, "", 0)), "CCCC");  // position moved on all the same
 }
 
-TEST_F(RecmanRead, PositionAndDirectContinueAlongKey) {
+TEST_P(RecmanRead, PositionAndDirectContinueAlongKey) {
   File f = Fill();
   ASSERT_EQ(Read(f, kOpGetEqual, 0, "CCCC").status, 0);
   Io pos = Read(f, kOpGetPosition, 0);
@@ -148,7 +144,7 @@ TEST_F(RecmanRead, PositionAndDirectContinueAlongKey) {
             kStatusBadAddress);
 }
 
-TEST_F(RecmanRead, SegmentedAndBinaryKeys) {
+TEST_P(RecmanRead, SegmentedAndBinaryKeys) {
   // Key 0: binary 2-byte integer at 1 then text at 3-4; key 1: 4-byte binary, descending.
   ASSERT_EQ(Create(Path("s.dat"), Spec(16, {{{1, 2, kKeyBinary}, {3, 2, 0}}, {{5, 4, kKeyBinary | kKeyDescending}}})), 0);
   File f;
@@ -180,7 +176,7 @@ TEST_F(RecmanRead, SegmentedAndBinaryKeys) {
   EXPECT_EQ(Read(f, kOpGetGreaterOrEqual, 1, rec(0, "", 300).substr(4, 4)).data.substr(2, 2), "AA");
 }
 
-TEST_F(RecmanRead, AlternateCollatingSequenceFoldsAccents) {
+TEST_P(RecmanRead, AlternateCollatingSequenceFoldsAccents) {
   // Weights: lower case as upper case, CP850 accented capitals and small
   // letters with their base letter.
   std::string acs(256, '\0');
@@ -212,5 +208,28 @@ TEST_F(RecmanRead, AlternateCollatingSequenceFoldsAccents) {
   EXPECT_EQ(st.data.substr(57), acs);
   EXPECT_EQ(Get32(st.data, 32 + 6), 6u);  // EVA and eva are one value
 }
+
+TEST_P(RecmanRead, KeyThatExistsExactlyInEveryDirection) {
+  // A 2-byte binary key, so the search key goes through its comparable form.
+  ASSERT_EQ(Create(Path("x.dat"), Spec(8, {{{1, 2, kKeyBinary}}})), 0);
+  File f;
+  ASSERT_EQ(Open(f, Path("x.dat")), 0);
+  for (int v : {100, 300, 200}) ASSERT_EQ(Insert(f, Record(8, std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)})), 0);
+  auto value = [](const Io& io) { return static_cast<unsigned char>(io.key[0]) | (static_cast<unsigned char>(io.key[1]) << 8); };
+  const std::string key200("\xC8\x00", 2);
+  struct Case { int op; int expected; } cases[] = {
+      {kOpGetEqual, 200}, {kOpGetGreaterOrEqual, 200}, {kOpGetLessOrEqual, 200},
+      {kOpGetGreater, 300}, {kOpGetLessThan, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.op);
+    Io io = Read(f, c.op, 0, key200);
+    ASSERT_EQ(io.status, 0);
+    EXPECT_EQ(value(io), c.expected);
+    EXPECT_EQ(static_cast<unsigned char>(io.data[0]) | (static_cast<unsigned char>(io.data[1]) << 8), c.expected);
+  }
+}
+
+KOVA_ON_BOTH_ENGINES(RecmanRead);
 
 }  // namespace

@@ -2,15 +2,32 @@
 // fixed-size buffers, records.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/recman/engine.h"
 #include "platform/recman/recman.h"
+#include "tests/support/test_support.h"
 
 namespace recmantest {
+
+// The engines every case runs on: SQLite files, and tables on the server
+// whose connection string is in KOVA_TEST_PG (those cases are skipped
+// without it).
+enum class Engine { kFiles, kServer };
+
+using testsupport::TestServer;
+
+inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+  return info.param == Engine::kFiles ? "Files" : "Server";
+}
+
 
 struct Seg {
   int position;  // 1-based
@@ -107,11 +124,58 @@ inline std::int16_t Reset() {
   return recman::BTRCALL(recman::kOpReset, pos, nullptr, &len, nullptr, 0, 0);
 }
 
+// A write (or Begin/End/Abort) with `record` as the data buffer.
+inline std::int16_t Write(File& f, int op, const std::string& record) {
+  std::string data = record, key(255, '\0');
+  std::uint32_t len = static_cast<std::uint32_t>(data.size());
+  return recman::BTRCALL(op, f.pos, data.data(), &len, key.data(), 255, 0);
+}
+
+// The first four bytes of every key along `key`, each followed by a blank.
+inline std::string Walk(File& f, int key = 0) {
+  std::string out;
+  for (Io r = Read(f, recman::kOpGetFirst, key); r.status == 0; r = Read(f, recman::kOpGetNext, key)) {
+    out += r.key.substr(0, 4) + " ";
+  }
+  return out;
+}
+
 // Record of `length` bytes holding `text` at 0-based `at` (rest zero).
 inline std::string Record(int length, const std::string& text, int at = 0) {
   std::string r(static_cast<std::size_t>(length), '\0');
   r.replace(static_cast<std::size_t>(at), text.size(), text);
   return r;
 }
+
+// A fixture on one engine with a fresh folder; on the server in a schema of
+// its own, with the tables named after the folder's paths (no data root).
+class EngineTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    if (OnServer()) {
+      if (TestServer().empty()) GTEST_SKIP() << "no server: KOVA_TEST_PG is not set";
+      schema = std::make_unique<testsupport::ServerSchema>();
+      ASSERT_TRUE(schema->ok) << "cannot make a schema on the test server";
+      recman::UseServer(TestServer(), "");
+    }
+  }
+  void TearDown() override {
+    Reset();
+    recman::UseServer("", "");
+    schema.reset();
+  }
+  bool OnServer() const { return GetParam() == Engine::kServer; }
+  std::string Path(const std::string& name) { return dir.path + name; }
+  testsupport::TempDir dir;
+  std::unique_ptr<testsupport::ServerSchema> schema;
+};
+
+#define KOVA_ON_BOTH_ENGINES(Suite)                                                                   \
+  INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                            \
+                           ::testing::Values(::recmantest::Engine::kFiles, ::recmantest::Engine::kServer), \
+                           ::recmantest::EngineName)
+// Cases about what only the SQLite files have.
+#define KOVA_ON_FILES_ONLY(Suite) \
+  INSTANTIATE_TEST_SUITE_P(Engines, Suite, ::testing::Values(::recmantest::Engine::kFiles), ::recmantest::EngineName)
 
 }  // namespace recmantest

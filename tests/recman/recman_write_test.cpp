@@ -13,25 +13,9 @@ using namespace recman;
 
 namespace {
 
-class RecmanWrite : public ::testing::Test {
- protected:
-  void TearDown() override { Reset(); }
-  testsupport::TempDir dir;
-  std::string Path(const std::string& name) { return dir.path + name; }
+class RecmanWrite : public EngineTest {};
 
-  std::int16_t Write(File& f, int op, const std::string& record) {
-    std::string data = record, key(255, '\0');
-    std::uint32_t len = static_cast<std::uint32_t>(data.size());
-    return BTRCALL(op, f.pos, data.data(), &len, key.data(), 255, 0);
-  }
-  std::string Walk(File& f, int key) {
-    std::string out;
-    for (Io r = Read(f, kOpGetFirst, key); r.status == 0; r = Read(f, kOpGetNext, key)) out += r.key.substr(0, 4) + " ";
-    return out;
-  }
-};
-
-TEST_F(RecmanWrite, InsertUpdateDeleteKeepKeysInStep) {
+TEST_P(RecmanWrite, InsertUpdateDeleteKeepKeysInStep) {
   // Key 0 code (unique, fixed), key 1 name (duplicates, modifiable).
   ASSERT_EQ(Create(Path("w.dat"), Spec(16, {{{1, 4, 0}}, {{5, 4, kKeyDuplicates | kKeyModifiable}}})), 0);
   File f;
@@ -70,7 +54,7 @@ TEST_F(RecmanWrite, InsertUpdateDeleteKeepKeysInStep) {
   EXPECT_EQ(Get32(Read(f, kOpStat, 0).data, 6), 2u);
 }
 
-TEST_F(RecmanWrite, TransactionsCommitOrRollBackTogether) {
+TEST_P(RecmanWrite, TransactionsCommitOrRollBackTogether) {
   ASSERT_EQ(Create(Path("t.dat"), Spec(8, {{{1, 4, 0}}})), 0);
   File f, g;
   ASSERT_EQ(Open(f, Path("t.dat")), 0);
@@ -99,7 +83,7 @@ TEST_F(RecmanWrite, TransactionsCommitOrRollBackTogether) {
   EXPECT_EQ(Walk(g, 0), "CCCC ");
 }
 
-TEST_F(RecmanWrite, ReadOnlyOpenRefusesWrites) {
+TEST_P(RecmanWrite, ReadOnlyOpenRefusesWrites) {
   ASSERT_EQ(Create(Path("ro.dat"), Spec(8, {{{1, 4, 0}}})), 0);
   File f;
   ASSERT_EQ(Open(f, Path("ro.dat")), 0);
@@ -111,7 +95,9 @@ TEST_F(RecmanWrite, ReadOnlyOpenRefusesWrites) {
   EXPECT_EQ(Open(r, Path("ro.dat"), 3), kStatusInvalidOp);  // no such open mode
 }
 
-TEST_F(RecmanWrite, DamagedAndForeignFilesGiveStatuses) {
+using RecmanFiles = RecmanWrite;  // SQLite files only
+
+TEST_P(RecmanFiles, DamagedAndForeignFilesGiveStatuses) {
   File f;
   EXPECT_EQ(Open(f, Path("none.dat")), kStatusFileNotFound);
   EXPECT_EQ(Open(f, ""), kStatusBadFileName);
@@ -173,5 +159,8 @@ TEST_F(RecmanWrite, DamagedAndForeignFilesGiveStatuses) {
   ASSERT_TRUE(os::WriteFile(Path("notours.db"), good.substr(0, 68) + std::string(4, '\0') + good.substr(72)));
   EXPECT_EQ(Open(f, Path("notours.db")), kStatusNotRecordFile);  // application id cleared
 }
+
+KOVA_ON_BOTH_ENGINES(RecmanWrite);
+KOVA_ON_FILES_ONLY(RecmanFiles);
 
 }  // namespace

@@ -2,6 +2,11 @@
 // template, waiting at open, and the stop on failure.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -22,14 +27,7 @@ class BtrOpenTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
   std::string record;
-  void SetUp() override {
-    console::Start(console::Backend::Headless);
-    console::ResetForTests();
-    settings::DataRoot = dir.path;
-    settings::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
-    settings::Idioma = "CAT";
-    PrepareDataRoot(dir.path);
-  }
+  void SetUp() override { recordstest::StartRecordsTest(dir.path); }
   void TearDown() override {
     int status = 0;
     records::BtrCloseAll(status);
@@ -233,4 +231,55 @@ TEST_F(BtrOpenTest, TemplateShorterThanItsLengthWordStopsWithoutCreating) {
   EXPECT_FALSE(os::FileExists(dir.path + "DADES/VPropiet.dat"));
 }
 
+TEST_F(BtrOpenTest, LockFileThatCannotBeWrittenStopsWithThePermissionStatus) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to open as another user";
+  int status = -1;
+  records::BtrOpen(6, dir.path + "DADES\\VPropiet", record, status);
+  ASSERT_EQ(status, 0);
+  records::BtrCloseAll(status);
+  // Another user of the group may write the folder and the file, not the lock file.
+  constexpr gid_t kGroup = 4242;
+  const std::string path = dir.path + "DADES/VPropiet.dat";
+  ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);  // its window stack file goes there
+  ASSERT_EQ(chown((dir.path + "DADES").c_str(), 0, kGroup), 0);
+  ASSERT_EQ(chmod((dir.path + "DADES").c_str(), 0775), 0);
+  ASSERT_EQ(chown(path.c_str(), 0, kGroup), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0664), 0);
+  ASSERT_EQ(chmod((path + ".lck").c_str(), 0644), 0);
+  EXPECT_EXIT(
+      {
+        if (setgroups(0, nullptr) != 0 || setgid(kGroup) != 0 || setuid(65534) != 0) std::exit(3);
+        std::atexit(ReportAtExit);
+        std::string r;
+        int s = 0;
+        records::BtrOpen(6, dir.path + "DADES\\VPropiet", r, s);
+        std::fprintf(stderr, "returned %d\n", s);
+      },
+      ::testing::ExitedWithCode(0), "shown=\\[NO ES POT ACCEDIR AL FITXER .*VPropiet \\(94\\)\\] beeps=1");
+}
+
 }  // namespace
+
+TEST_F(BtrOpenTest, TwoTerminalsOpeningAMissingFileBothGetIt) {
+  // Both processes find the file missing and create it; the one whose
+  // create comes second finds it there and opens it instead of stopping.
+  for (int round = 0; round < 20; ++round) {
+    os::DeleteFile(dir.path + "DADES/VGrups.dat");
+    pid_t children[2];
+    for (pid_t& child : children) {
+      child = fork();
+      if (child == 0) {
+        int status = -1;
+        std::string r;
+        records::BtrOpen(7, dir.path + "DADES\\VGrups", r, status);
+        _exit(status == 0 ? 3 : 4);  // a stop would exit with 0
+      }
+    }
+    for (pid_t child : children) {
+      int wstatus = 0;
+      waitpid(child, &wstatus, 0);
+      ASSERT_TRUE(WIFEXITED(wstatus));
+      EXPECT_EQ(WEXITSTATUS(wstatus), 3) << "round " << round;
+    }
+  }
+}

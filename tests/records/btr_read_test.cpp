@@ -22,14 +22,7 @@ class BtrReadTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
   std::string owner;  // record buffer of file 6
-  void SetUp() override {
-    console::Start(console::Backend::Headless);
-    console::ResetForTests();
-    settings::DataRoot = dir.path;
-    settings::TmpDir = dir.path;  // window stack file of the messages: never shared between tests
-    settings::Idioma = "CAT";
-    recordstest::PrepareDataRoot(dir.path);
-  }
+  void SetUp() override { recordstest::StartRecordsTest(dir.path); }
   void TearDown() override {
     int status = 0;
     records::BtrCloseAll(status);
@@ -91,6 +84,12 @@ TEST_F(BtrReadTest, KeyedReadsInEveryDirectionAndUndefinedKey) {
   records::BtrGetByKey(6, 0, PackedCode(29), -1, status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(Code(), 20);
+  // A key that exists exactly: either direction reads that very record.
+  for (int direction : {1, -1}) {
+    records::BtrGetByKey(6, 0, PackedCode(20), direction, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Code(), 20) << "direction " << direction;
+  }
   // A partial key with direction 0 finds only a key whose rest is zero.
   records::BtrGetByKey(6, 0, std::string(1, '\x80'), 0, status);
   EXPECT_EQ(status, 4);

@@ -11,6 +11,10 @@ namespace recordstest {
 
 // Data root `dir` (ending with "/") with DADES/, TAULES/ and ddf/ templates.
 void PrepareDataRoot(const std::string& dir);
+// The headless console, settings::DataRoot and TmpDir at `dir` (the window
+// stack file of the messages is never shared between tests), Catalan, and
+// the data root prepared.
+void StartRecordsTest(const std::string& dir);
 // Inserts records into the record file at `path` (created from `spec` if
 // missing). Returns the first non-zero status, or 0.
 int InsertRecords(const std::string& path, const std::string& spec,

@@ -20,6 +20,16 @@ std::string Packed(int year, int month, int day);
 // UTF-8 literal to CP850 bytes.
 std::string Cp850(const std::string& utf8);
 
+// One argument quoted for the shell ('...').
+std::string ShellQuote(const std::string& s);
+// Runs a shell command and returns its standard output.
+std::string CommandOutput(const std::string& command);
+
+// Ends (SIGKILL) every other process whose command line or environment holds
+// `text` (a test's own temporary folder): programs a test started in a
+// terminal must not outlive it, even when the test failed half-way.
+void KillProcessesMentioning(const std::string& text);
+
 // One run of a program with a refused write planned (os.h, "refused writes").
 struct RefusedRun {
   int code = -1;
@@ -44,6 +54,22 @@ struct TempDir {
   ~TempDir() { RemoveTree(path); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
+};
+
+// The test server: the connection string in KOVA_TEST_PG ("" when unset).
+std::string TestServer();
+
+// A schema of its own on the test server for the scope: made with psql, set
+// as the search path of every connection of this process and of the
+// programs it starts (PGOPTIONS), dropped at the end with what it holds.
+// `ok` is false when it could not be made.
+struct ServerSchema {
+  std::string name;
+  bool ok = false;
+  ServerSchema();
+  ~ServerSchema();
+  ServerSchema(const ServerSchema&) = delete;
+  ServerSchema& operator=(const ServerSchema&) = delete;
 };
 
 }  // namespace testsupport

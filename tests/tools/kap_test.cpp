@@ -18,23 +18,11 @@
 #include "records/layouts.h"
 #include "tests/records/records_helpers.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/kap_run.h"
 
 namespace {
 
-struct KapRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
+using kaptest::KapRun;
 
 bool NifOk(const std::string& id) {
   static const std::string letters = "TRWAGMYFPDXBNJZSQVHLCKE";
@@ -70,16 +58,7 @@ class KapTest : public ::testing::Test {
     ASSERT_EQ(Kap({"init", tree}).code, 0);
   }
 
-  KapRun Kap(const std::vector<std::string>& args) {
-    std::string line = Quote(testsupport::BinDir() + "kap");
-    for (const std::string& a : args) line += " " + Quote(a);
-    line += " >" + Quote(work.path + "out.txt") + " 2>" + Quote(work.path + "err.txt");
-    KapRun r;
-    r.code = os::RunShell(line);
-    os::ReadFile(work.path + "out.txt", r.out);
-    os::ReadFile(work.path + "err.txt", r.err);
-    return r;
-  }
+  KapRun Kap(const std::vector<std::string>& args) { return kaptest::RunKap(work.path, args); }
   std::string Dump(const std::string& dir, const std::string& table) {
     KapRun r = Kap({"dump", dir, table});
     EXPECT_EQ(r.code, 0) << r.err;
@@ -216,7 +195,7 @@ TEST_F(KapTest, BadInputNamesLineAndFieldAndChangesNothing) {
   EXPECT_EQ(Dump(tree, "VPropiet"), before);
   r = Kap({"run303", tree, "--mode", "R"});
   EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("not available yet"), std::string::npos);
+  EXPECT_NE(r.err.find("--date is required"), std::string::npos) << r.err;
 }
 
 // A reader at another terminal: one record-manager handle on the file.
@@ -405,8 +384,8 @@ TEST_F(KapTest, LoadKilledHalfWayLeavesAllOrNothing) {
     SCOPED_TRACE(delay);
     const std::string target = work.path + "k" + delay + "/";
     ASSERT_EQ(Kap({"init", target}).code, 0);
-    const std::string line = "(" + Quote(testsupport::BinDir() + "kap") + " load " + Quote(target) +
-                             " VLinPeri " + Quote(path) + " >/dev/null 2>&1 & p=$!; sleep " + delay +
+    const std::string line = "(" + testsupport::ShellQuote(testsupport::BinDir() + "kap") + " load " + testsupport::ShellQuote(target) +
+                             " VLinPeri " + testsupport::ShellQuote(path) + " >/dev/null 2>&1 & p=$!; sleep " + delay +
                              "; kill -9 $p 2>/dev/null; wait $p) 2>/dev/null";
     os::RunShell(line);
     const std::string dump = Dump(target, "VLinPeri");

@@ -15,15 +15,6 @@ namespace {
 
 using testsupport::Cp850;
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
-
 const std::string kTitle =
     "RELACI\xC3\x93 D'I.V.A. A PRESENTAR DES DEL PROPIETARI 1 AL 9999 A 31/03/2024 (UN TERRITORI DE NOM MOLT LLARG)";
 
@@ -86,9 +77,9 @@ class ZediridiTest : public ::testing::Test {
   // Runs ZEDIRIDI with the work folder as KAPTMP; `env` adds variables
   // (PATH, DISPLAY) in shell syntax.
   Outcome Zediridi(const std::string& env = "") {
-    const std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY KAPROOT=" + Quote(work.path) +
-                             " KAPTMP=" + Quote(work.path) + " " + env + " " +
-                             Quote(testsupport::BinDir() + "ZEDIRIDI") + " 2>" + Quote(work.path + "stderr.txt");
+    const std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY KAPROOT=" + testsupport::ShellQuote(work.path) +
+                             " KAPTMP=" + testsupport::ShellQuote(work.path) + " " + env + " " +
+                             testsupport::ShellQuote(testsupport::BinDir() + "ZEDIRIDI") + " 2>" + testsupport::ShellQuote(work.path + "stderr.txt");
     Outcome r;
     r.code = os::RunShell(line);
     os::ReadFile(work.path + "stderr.txt", r.err);
@@ -97,7 +88,7 @@ class ZediridiTest : public ::testing::Test {
 
   std::string Tool(const std::string& commandLine) {
     const std::string out = work.path + "tool.txt";
-    os::RunShell(commandLine + " >" + Quote(out) + " 2>/dev/null");
+    os::RunShell(commandLine + " >" + testsupport::ShellQuote(out) + " 2>/dev/null");
     std::string text;
     os::ReadFile(out, text);
     return text;
@@ -120,11 +111,11 @@ TEST_F(ZediridiTest, PdfOnLandscapeA4WithAccentsAndTwoPages) {
   EXPECT_TRUE(os::FileExists(Spool()));     // the spool stays
   EXPECT_FALSE(os::FileExists(ErrFile()));
 
-  const std::string info = Tool("pdfinfo " + Quote(pdf));
+  const std::string info = Tool("pdfinfo " + testsupport::ShellQuote(pdf));
   EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
   EXPECT_NE(info.find("Page size:       841.89 x 595.276 pts (A4)"), std::string::npos) << info;
 
-  const std::string text = Tool("pdftotext -layout " + Quote(pdf) + " -");
+  const std::string text = Tool("pdftotext -layout " + testsupport::ShellQuote(pdf) + " -");
   for (const std::string& want : {std::string("JOSEP GÜELL I PUJOL"), std::string("PÀGINA"),
                                   std::string("MARIA ÀNGELS DOMÈNECH"), std::string("┌───┐ │x│ €"),
                                   std::string("*** no té NIF; no el podeu presentar ***"), std::string("TOTALS")})
@@ -138,7 +129,7 @@ TEST_F(ZediridiTest, PdfOnLandscapeA4WithAccentsAndTwoPages) {
   EXPECT_EQ(text.find("TOTALS"), text.find("TOTALS", feed));  // on the second page only
 
   // Every word lies on the sheet.
-  const std::string boxes = Tool("pdftotext -bbox " + Quote(pdf) + " -");
+  const std::string boxes = Tool("pdftotext -bbox " + testsupport::ShellQuote(pdf) + " -");
   double rightmost = 0;
   for (std::size_t at = boxes.find("xMax=\""); at != std::string::npos; at = boxes.find("xMax=\"", at + 1))
     rightmost = std::max(rightmost, std::stod(boxes.substr(at + 6)));
@@ -174,9 +165,9 @@ TEST_F(ZediridiTest, TextFileWithFormFeeds) {
 TEST_F(ZediridiTest, PrinterQueueThroughLp) {
   ASSERT_TRUE(os::WriteFile(Spool(), ReportSpool("Oficina_2")));
   // The stand-in lp keeps its arguments and the file it was given.
-  Script("lp", "echo \"$@\" > " + Quote(work.path + "lp.args") + "\n/bin/cp \"$3\" " +
-                   Quote(work.path + "lp.pdf") + "\necho 'request id is Oficina_2-1 (1 file(s))'\n");
-  Outcome r = Zediridi("PATH=" + Quote(bin) + ":/usr/bin:/bin");
+  Script("lp", "echo \"$@\" > " + testsupport::ShellQuote(work.path + "lp.args") + "\n/bin/cp \"$3\" " +
+                   testsupport::ShellQuote(work.path + "lp.pdf") + "\necho 'request id is Oficina_2-1 (1 file(s))'\n");
+  Outcome r = Zediridi("PATH=" + testsupport::ShellQuote(bin) + ":/usr/bin:/bin");
   ASSERT_EQ(r.code, 0) << r.err;
   std::string args, sent;
   ASSERT_TRUE(os::ReadFile(work.path + "lp.args", args));
@@ -188,7 +179,7 @@ TEST_F(ZediridiTest, PrinterQueueThroughLp) {
 
   // A queue that refuses the job: lp's reason in the message, non-zero exit.
   Script("lp", "echo 'lp: The printer or class does not exist.' >&2\nexit 1\n");
-  r = Zediridi("PATH=" + Quote(bin) + ":/usr/bin:/bin");
+  r = Zediridi("PATH=" + testsupport::ShellQuote(bin) + ":/usr/bin:/bin");
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("Oficina_2"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
@@ -197,13 +188,13 @@ TEST_F(ZediridiTest, PrinterQueueThroughLp) {
   EXPECT_NE(err.find("does not exist"), std::string::npos);
 
   // No lp at all.
-  r = Zediridi("PATH=" + Quote(work.path + "nothing"));
+  r = Zediridi("PATH=" + testsupport::ShellQuote(work.path + "nothing"));
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("lp"), std::string::npos) << r.err;
 
   // A good run afterwards removes the old message.
   Script("lp", "exit 0\n");
-  r = Zediridi("PATH=" + Quote(bin) + ":/usr/bin:/bin");
+  r = Zediridi("PATH=" + testsupport::ShellQuote(bin) + ":/usr/bin:/bin");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_FALSE(os::FileExists(ErrFile()));
 }
@@ -211,24 +202,24 @@ TEST_F(ZediridiTest, PrinterQueueThroughLp) {
 TEST_F(ZediridiTest, DesktopViewerStartedForPdfOnly) {
   // No "@e": a portrait sheet.
   ASSERT_TRUE(os::WriteFile(Spool(), "DEVICE\r\nPAGE 66 \r\n 1 ,HOLA, 1 \r\n"));
-  Script("xdg-open", "echo \"$1\" > " + Quote(work.path + "viewer.part") + "\n/bin/mv " +
-                             Quote(work.path + "viewer.part") + " " + Quote(work.path + "viewer.txt") + "\n");
-  Outcome r = Zediridi("DISPLAY=:0 PATH=" + Quote(bin) + ":/usr/bin:/bin");
+  Script("xdg-open", "echo \"$1\" > " + testsupport::ShellQuote(work.path + "viewer.part") + "\n/bin/mv " +
+                             testsupport::ShellQuote(work.path + "viewer.part") + " " + testsupport::ShellQuote(work.path + "viewer.txt") + "\n");
+  Outcome r = Zediridi("DISPLAY=:0 PATH=" + testsupport::ShellQuote(bin) + ":/usr/bin:/bin");
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string pdf = work.path + "informe.pdf";  // an empty DEVICE: the default PDF
   std::string opened;
   for (int i = 0; i < 250 && !os::ReadFile(work.path + "viewer.txt", opened); ++i) os::SleepMs(20);
   EXPECT_EQ(opened, pdf + "\n");
-  EXPECT_NE(Tool("pdfinfo " + Quote(pdf)).find("595.276 x 841.89 pts (A4)"), std::string::npos);
+  EXPECT_NE(Tool("pdfinfo " + testsupport::ShellQuote(pdf)).find("595.276 x 841.89 pts (A4)"), std::string::npos);
 
   // No viewer installed: still a success.
-  r = Zediridi("WAYLAND_DISPLAY=wayland-0 PATH=" + Quote(work.path + "nothing"));
+  r = Zediridi("WAYLAND_DISPLAY=wayland-0 PATH=" + testsupport::ShellQuote(work.path + "nothing"));
   EXPECT_EQ(r.code, 0) << r.err;
 
   // A text file is not shown.
   os::DeleteFile(work.path + "viewer.txt");
   ASSERT_TRUE(os::WriteFile(Spool(), "DEVICETXT\r\nPAGE 66 \r\n 1 ,HOLA, 1 \r\n"));
-  r = Zediridi("DISPLAY=:0 PATH=" + Quote(bin) + ":/usr/bin:/bin");
+  r = Zediridi("DISPLAY=:0 PATH=" + testsupport::ShellQuote(bin) + ":/usr/bin:/bin");
   ASSERT_EQ(r.code, 0) << r.err;
   os::SleepMs(200);
   EXPECT_FALSE(os::FileExists(work.path + "viewer.txt"));

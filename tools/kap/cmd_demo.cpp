@@ -310,13 +310,14 @@ int CmdDemo(const std::vector<std::string>& args) {
     return 2;
   }
   const std::string dir = DirArg(dirArg);
+  UseDataStore(dir);
 
   // Every file must exist and be empty: the demo never mixes with real data.
   std::vector<RecordFile> files(records::Layouts().size());
   bool ok = true;
   for (std::size_t i = 0; i < files.size() && ok; ++i) {
     const records::TableLayout& table = records::Layouts()[i];
-    if (!os::FileExists(TablePath(dir, table))) {
+    if (!TableExists(dir, table)) {
       Error("no record file " + TablePath(dir, table) + " (run kap init first)");
       ok = false;
       break;

@@ -25,7 +25,7 @@ const records::TableLayout* TableArg(const std::string& name) {
 // Opens an existing record file of the data tree.
 bool OpenExisting(const std::string& dir, const records::TableLayout& table, RecordFile& file) {
   std::string path = TablePath(dir, table);
-  if (!os::FileExists(path)) {
+  if (!TableExists(dir, table)) {
     Error("no record file " + path + " (run kap init first)");
     return false;
   }
@@ -178,6 +178,7 @@ int CmdLoad(const std::vector<std::string>& args) {
   const std::string dir = DirArg(plain[0]);
   const records::TableLayout* table = TableArg(plain[1]);
   if (!table) return 1;
+  UseDataStore(dir);
   RecordFile file;
   if (!OpenExisting(dir, *table, file)) return 1;
   // The whole load runs under the file lock: other users get 85 meanwhile.
@@ -223,6 +224,7 @@ int CmdDump(const std::vector<std::string>& args) {
   const std::string dir = DirArg(args[0]);
   const records::TableLayout* table = TableArg(args[1]);
   if (!table) return 1;
+  UseDataStore(dir);
   RecordFile file;
   if (!OpenExisting(dir, *table, file)) return 1;
   std::vector<std::string> all;

@@ -39,7 +39,8 @@ int CmdLock(const std::vector<std::string>& args) {
       return 1;
     }
   }
-  if (!os::FileExists(TablePath(dir, *table))) {
+  UseDataStore(dir);
+  if (!TableExists(dir, *table)) {
     Error("no record file " + TablePath(dir, *table));
     return 1;
   }

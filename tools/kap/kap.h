@@ -40,6 +40,13 @@ std::vector<const records::FieldLayout*> KeyFields(const records::TableLayout& t
 // Key `key` of a record, in record form.
 std::string RecordKey(const records::TableLayout& table, int key, const std::string& record);
 
+// ---- where the record files are ----------------------------------------------------------
+// The server that DIR's Kova.ini names ([Dades] "Servidor", a libpq
+// connection string), "" for the files of the data folder.
+std::string ServerSetting(const std::string& dir);
+// Opens and creates the record files of DIR from now on where its setting says.
+void UseDataStore(const std::string& dir);
+
 // ---- record files through the record manager ------------------------------------------
 struct RecordFile {
   unsigned char pos[recman::kPositionBlockSize] = {};
@@ -52,7 +59,14 @@ std::string TablePath(const std::string& dir, const records::TableLayout& table)
 // Creates the file from its layout when missing (existing files are kept).
 int CreateTable(const std::string& dir, const records::TableLayout& table);
 int OpenTable(const std::string& dir, const records::TableLayout& table, RecordFile& file);
+// Opens file.path as it is (no creation).
+int OpenPath(RecordFile& file);
+// True when the table's file exists (or cannot be told apart from one that does).
+bool TableExists(const std::string& dir, const records::TableLayout& table);
 void CloseTable(RecordFile& file);
+// One record manager call on the open file: `data` is the data buffer (empty:
+// 1536 bytes to receive), `key` the key buffer; both come back as returned.
+int FileCall(RecordFile& file, int op, std::string& data, std::string& key, int keyNumber);
 int InsertRecord(RecordFile& file, const std::string& record);
 // Every record in key 0 order.
 int ReadAll(RecordFile& file, std::vector<std::string>& records);
@@ -73,6 +87,14 @@ int CmdLoad(const std::vector<std::string>& args);
 int CmdDump(const std::vector<std::string>& args);
 int CmdDemo(const std::vector<std::string>& args);
 int CmdLock(const std::vector<std::string>& args);
+int CmdCopy(const std::vector<std::string>& args);
+int CmdRun303(const std::vector<std::string>& args);
+int CmdShow303(const std::vector<std::string>& args);
+
+// A help topic's text (UTF-8 lines, "{h}", "{u}", "{r}" switching highlight,
+// underline and reverse) as the help viewer's records of 80 CP850 bytes.
+// False with `error` naming the line that cannot be laid out.
+bool HelpRecords(const std::string& utf8, std::string& records, std::string& error);
 
 // Directory argument with a trailing "/".
 std::string DirArg(const std::string& dir);

@@ -9,12 +9,15 @@ void Usage() {
   std::string tables;
   for (const records::TableLayout& t : records::Layouts()) tables += " " + t.baseName;
   std::cerr << "usage:\n"
-               "  kap init DIR                              lay out a new data tree\n"
+               "  kap init DIR [--server CONNECTION]        lay out a new data tree (its record files on that server)\n"
                "  kap load DIR TABLE FILE.csv [--replace]   add (or replace) records from a CSV file\n"
                "  kap dump DIR TABLE                        all records of a table as CSV\n"
                "  kap demo DIR [--owners N] [--today YYYYMMDD]   a demo office in an empty data tree\n"
                "  kap lock DIR TABLE KEY                    hold one record locked until input ends\n"
-               "  kap run303 DIR --mode S|R --date YYYYMMDD [options]   one run of the return without the screen\n"
+               "  kap copy FROM TO [--replace]              every record file between a data folder and a server\n"
+               "  kap show303 FILE                          a filing file field by field, checked\n"
+               "  kap run303 DIR --mode S|R --date YYYYMMDD [--from N] [--to N] [--payment N|D|E]\n"
+               "             [--annual S|N] [--town TEXT] [--account CCC]   one run of the return without the screen\n"
                "TABLE is one of:"
             << tables << "\n";
 }
@@ -33,10 +36,9 @@ int main(int argc, char** argv) {
   if (command == "dump") return kap::CmdDump(args);
   if (command == "demo") return kap::CmdDemo(args);
   if (command == "lock") return kap::CmdLock(args);
-  if (command == "run303") {
-    kap::Error("run303: not available yet");
-    return 2;
-  }
+  if (command == "copy") return kap::CmdCopy(args);
+  if (command == "show303") return kap::CmdShow303(args);
+  if (command == "run303") return kap::CmdRun303(args);
   kap::Error("unknown command '" + command + "'");
   Usage();
   return 2;

@@ -10,7 +10,9 @@ namespace {
 
 constexpr std::uint32_t kBuffer = 1536;
 
-int Call(RecordFile& file, int op, std::string& data, std::string& key, int keyNumber) {
+}  // namespace
+
+int FileCall(RecordFile& file, int op, std::string& data, std::string& key, int keyNumber) {
   unsigned char buffer[kBuffer] = {};
   std::memcpy(buffer, data.data(), std::min<std::size_t>(data.size(), kBuffer));
   unsigned char keyBuffer[256] = {};
@@ -23,8 +25,6 @@ int Call(RecordFile& file, int op, std::string& data, std::string& key, int keyN
   return status;
 }
 
-}  // namespace
-
 std::string TablePath(const std::string& dir, const records::TableLayout& table) {
   return dir + table.folder + "/" + table.baseName + ".dat";
 }
@@ -32,7 +32,6 @@ std::string TablePath(const std::string& dir, const records::TableLayout& table)
 int CreateTable(const std::string& dir, const records::TableLayout& table) {
   os::MakeDirs(dir + table.folder);
   std::string path = TablePath(dir, table);
-  if (os::FileExists(path)) return 0;
   std::string spec = records::CreateSpec(table);
   unsigned char buffer[kBuffer] = {};
   std::memcpy(buffer, spec.data(), std::min<std::size_t>(spec.size(), kBuffer));
@@ -51,11 +50,25 @@ int OpenTable(const std::string& dir, const records::TableLayout& table, RecordF
   if (file.path.size() > 254) return recman::kStatusBadFileName;
   int status = CreateTable(dir, table);
   if (status != 0) return status;
+  return OpenPath(file);
+}
+
+bool TableExists(const std::string& dir, const records::TableLayout& table) {
+  RecordFile file;
+  file.table = &table;
+  file.path = TablePath(dir, table);
+  if (file.path.size() > 254) return false;
+  const int status = OpenPath(file);
+  CloseTable(file);
+  return status != recman::kStatusFileNotFound;
+}
+
+int OpenPath(RecordFile& file) {
   unsigned char key[256] = {};
   std::memcpy(key, file.path.data(), file.path.size());
   char owner[5] = {};
   std::uint32_t length = 0;
-  status = recman::BTRCALL(recman::kOpOpen, file.pos, owner, &length, key, 255, 0);
+  const int status = recman::BTRCALL(recman::kOpOpen, file.pos, owner, &length, key, 255, 0);
   file.open = status == 0;
   return status;
 }
@@ -72,19 +85,19 @@ void CloseTable(RecordFile& file) {
 int InsertRecord(RecordFile& file, const std::string& record) {
   std::string data = record;
   std::string key(255, '\0');
-  return Call(file, recman::kOpInsert, data, key, 0);
+  return FileCall(file, recman::kOpInsert, data, key, 0);
 }
 
 int ReadAll(RecordFile& file, std::vector<std::string>& out) {
   out.clear();
   std::string data;
   std::string key(255, '\0');
-  int status = Call(file, recman::kOpGetFirst, data, key, 0);
+  int status = FileCall(file, recman::kOpGetFirst, data, key, 0);
   while (status == 0) {
     data.resize(static_cast<std::size_t>(file.table->recordLength), '\0');
     out.push_back(data);
     data.clear();
-    status = Call(file, recman::kOpGetNext, data, key, 0);
+    status = FileCall(file, recman::kOpGetNext, data, key, 0);
   }
   return status == recman::kStatusEndOfFile ? 0 : status;
 }
@@ -93,7 +106,7 @@ int GetEqual(RecordFile& file, const std::string& key, bool lock, std::string& r
   std::string data;
   std::string k = key;
   int op = recman::kOpGetEqual + (lock ? recman::kLockBias : 0);
-  int status = Call(file, op, data, k, 0);
+  int status = FileCall(file, op, data, k, 0);
   if (status == 0) {
     data.resize(static_cast<std::size_t>(file.table->recordLength), '\0');
     record = data;
@@ -107,7 +120,7 @@ int DeleteByKey(RecordFile& file, const std::string& key) {
   if (status != 0) return status;
   std::string data = record;
   std::string k(255, '\0');
-  return Call(file, recman::kOpDelete, data, k, 0);
+  return FileCall(file, recman::kOpDelete, data, k, 0);
 }
 
 bool StoreAll(RecordFile& file, const std::vector<std::string>& newRecords, bool replace,
@@ -123,7 +136,7 @@ bool StoreAll(RecordFile& file, const std::vector<std::string>& newRecords, bool
   // the tool is killed half-way.
   std::string none;
   std::string noKey(255, '\0');
-  status = Call(file, recman::kOpBeginTransaction, none, noKey, 0);
+  status = FileCall(file, recman::kOpBeginTransaction, none, noKey, 0);
   if (status != 0) {
     error = "cannot start writing " + file.path + ": " + StatusText(status);
     return false;
@@ -134,7 +147,7 @@ bool StoreAll(RecordFile& file, const std::vector<std::string>& newRecords, bool
     status = InsertRecord(file, newRecords[i]);
   const int failed = status;
   none.clear();
-  status = Call(file, failed == 0 ? recman::kOpEndTransaction : recman::kOpAbortTransaction, none,
+  status = FileCall(file, failed == 0 ? recman::kOpEndTransaction : recman::kOpAbortTransaction, none,
                 noKey, 0);
   if (failed == 0 && status == 0) return true;
   error = "writing " + file.path + " failed: " + StatusText(failed != 0 ? failed : status);

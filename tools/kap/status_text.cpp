@@ -1,6 +1,7 @@
 // Record-manager statuses in words, for kap's messages.
 #include <string>
 
+#include "platform/recman/recman.h"
 #include "tools/kap/kap.h"
 
 namespace kap {
@@ -28,6 +29,9 @@ std::string StatusText(int status) {
     case 94: words = "permission denied"; break;
     default: words = "the record manager refused the operation"; break;
   }
+  // On a server, 2 is the server failing: which one and why.
+  const std::string problem = recman::ServerProblem();
+  if (status == 2 && !problem.empty()) return "server " + problem + " (status 2)";
   return std::string(words) + " (status " + std::to_string(status) + ")";
 }
 

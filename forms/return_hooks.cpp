@@ -1,0 +1,314 @@
+// The hooks of the return form: drawing its blocks, the field rules that
+// open and close dependent fields, the checks of typed values, the check of
+// block 1 before it is accepted, and the owner pick list.
+//
+// Field rules (the Rule item of a field):
+//   1  a date; showing it opens field 6 of the block only for December in "S" mode
+//   2  whole numbers separated by dots
+//   3  the "S"/"N" output switch: links the presenter block, opens fields 5 and 6
+//   4  an "S"/"N" switch that opens field 4 of the linked block when "N"
+//   21 free text, stored in its normalised form
+//   22 a Spanish bank account, checked as an IBAN with country code "ES"
+#include <cmath>
+#include <string>
+
+#include "forms/block_runner.h"
+#include "forms/form_model.h"
+#include "forms/hooks.h"
+#include "forms/selection.h"
+#include "format/dates.h"
+#include "format/iban.h"
+#include "format/numbers.h"
+#include "format/text.h"
+#include "platform/console/console.h"
+#include "records/data_files.h"
+#include "screen/keys.h"
+#include "screen/windows.h"
+#include "settings/catalogue.h"
+#include "settings/config.h"
+#include "settings/date_display.h"
+
+namespace forms {
+namespace {
+
+constexpr int kOwnerList = 1;
+constexpr int kPresenterBlock = 2;
+constexpr int kConfirmBlock = 3;
+
+std::string TrimRight(const std::string& text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+// The value of a field without its trailing blanks: "S", "N", ...
+std::string Switch(int block, int field) { return TrimRight(FieldAt(block, field).Value); }
+
+int MonthOf(const std::string& packedDate) {
+  const std::string digits = format::UnpackDigits(packedDate);
+  return digits.size() == 8 ? (digits[4] - '0') * 10 + (digits[5] - '0') : 0;
+}
+
+int MonthOfField(int block, int field) { return MonthOf(format::DateFromText(FieldAt(block, field).Value)); }
+
+void Open(int block, int field, bool open) {
+  Field& f = FieldAt(block, field);
+  if (open) f.Flags &= ~kFlagDisplayOnly;
+  else f.Flags |= kFlagDisplayOnly;
+}
+
+// The rules call ShowField for other fields; a form file whose rules point
+// back at themselves must not recurse for ever.
+int g_ruleDepth = 0;
+
+void ApplyRule(int block, int field) {
+  const Field& f = FieldAt(block, field);
+  switch (f.Rule) {
+    case 1:
+      Open(block, 6, MonthOf(format::DateFromText(f.Value)) == 12 && Switch(block, 1) == "S");
+      ShowField(block, 6);
+      break;
+    case 3: {
+      const bool filing = Switch(block, field) == "S";
+      BlockAt(block).LinkedBlock = filing ? kPresenterBlock : 0;
+      Open(block, 5, filing);
+      Open(block, 6, MonthOfField(block, 2) == 12 && filing);
+      ShowField(block, 5);
+      ShowField(block, 6);
+      break;
+    }
+    case 4: {
+      const int linked = BlockAt(block).LinkedBlock;
+      if (linked > 0) Open(linked, 4, Switch(block, field) == "N");
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// The description of the choice whose code is the value ("" when none is).
+bool ChoiceText(const Field& f, std::string& text) {
+  const std::string& mask = f.Mask;
+  for (std::size_t p = mask.find('|'); p != std::string::npos; p = mask.find('|', p + 1)) {
+    const std::size_t end = mask.find('|', p + 1);
+    const std::string item = mask.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1);
+    const std::size_t comma = item.find(',');
+    std::string code = item.substr(0, comma);
+    code.resize(f.Value.size(), ' ');  // codes are stored blank-filled to the width
+    if (code == f.Value) {
+      text = comma == std::string::npos ? std::string() : item.substr(comma + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+void Message(const std::string& text) {
+  screen::MessageBox(12, text);
+  console::Beep();
+  screen::FlushKeys();
+  int key = 0;
+  screen::WaitKey(key);
+  screen::WindowPop();
+}
+
+// The checks of block 1 and the presenter block, all of them at once.
+struct SelectionFaults {
+  bool notQuarterEnd = false, rangeReversed = false, noTown = false, noAccount = false;
+};
+
+SelectionFaults Fill() {
+  SelectionFaults faults;
+  SelMode = FieldAt(1, 1).Value;
+  SelDate = format::DateFromText(FieldAt(1, 2).Value);
+  SelFrom = format::PackDigits(FieldAt(1, 3).Value);
+  SelTo = format::PackDigits(FieldAt(1, 4).Value);
+  SelPayment = FieldAt(1, 5).Value;
+  const int month = MonthOf(SelDate);
+  SelAnnual = month == 12 && Switch(1, 6) == "S";
+  // An empty or unreadable date (month 0) is no quarter end either.
+  faults.notQuarterEnd = month == 0 || month % 3 != 0;
+  faults.rangeReversed = SelFrom > SelTo;
+  PresTown.clear();
+  PresAccount.clear();
+  if (TrimRight(SelMode) == "S") {
+    // The presenter block is the block linked by the output switch; the
+    // batch run, which shows no block, finds it as block 2.
+    const int presenter = BlockAt(1).LinkedBlock > 0 ? BlockAt(1).LinkedBlock : kPresenterBlock;
+    PresTown = FieldAt(presenter, 1).Value;
+    PresAccount = "ES00" + TrimRight(FieldAt(presenter, 2).Value);
+    format::CheckIban(PresAccount);
+    faults.noTown = Blank(PresTown);
+    faults.noAccount = Blank(PresAccount.substr(4)) && TrimRight(SelPayment) == "N";
+  }
+  return faults;
+}
+
+}  // namespace
+
+std::string QuarterEndBefore(const std::string& packedDate) {
+  const std::string empty = format::PackDigits("00000000");
+  const int month = MonthOf(packedDate);
+  if (packedDate.size() != 4 || month < 1 || month > 12) return empty;
+  // Back into the last month of the quarter before, then to its last day:
+  // the month's first day, one month on, one day back.
+  const std::string inMonth = format::DateAdd(packedDate, -((month - 1) % 3 + 1), "M");
+  const std::string digits = format::UnpackDigits(inMonth);
+  if (digits.size() != 8) return empty;
+  const std::string first = format::PackDigits(digits.substr(0, 6) + "01");
+  const std::string end = format::DateAdd(format::DateAdd(first, 1, "M"), -1, "D");
+  // In the first quarter of year 0 there is no quarter before (the date
+  // arithmetic stops at 1 January of year 0): nothing is proposed.
+  return MonthOf(end) % 3 == 0 ? end : empty;
+}
+
+void ShowBlock(int block) {
+  screen::SetAttr("rh");
+  if (block == 1) {
+    const std::string& title = settings::MenuTitle;
+    const int column = static_cast<int>(std::nearbyint(41.0 - static_cast<double>(title.size()) / 2.0));
+    screen::WinLocate(1, column < 1 ? 1 : column);
+    screen::WinPrint(title);
+  } else if (block == kPresenterBlock) {
+    screen::WinLocate(0, 1);
+    screen::WinPrint(settings::Translate(" DADES PRESENTADOR "));
+  }
+  screen::SetAttr("n");
+  const int count = BlockAt(block).FieldCount;
+  for (int i = 1; i <= count; ++i) {
+    const Field& f = FieldAt(block, i);
+    screen::WinLocate(f.Row, f.Column);
+    screen::WinPrint(f.Label);
+  }
+  screen::SetAttr("h");
+  for (int i = 1; i <= count; ++i) ShowField(block, i);
+}
+
+void ShowField(int block, int field) {
+  if (g_ruleDepth < 3) {
+    ++g_ruleDepth;
+    ApplyRule(block, field);
+    --g_ruleDepth;
+  }
+  const Field& f = FieldAt(block, field);
+  const int width = f.Width + f.ClearWidth;
+  screen::WinLocate(f.Row, f.Column + static_cast<int>(f.Label.size()));
+  if (f.Flags & kFlagDisplayOnly) {
+    screen::WinPrint(std::string(static_cast<std::size_t>(width), '-'));
+    return;
+  }
+  if (f.Flags & kFlagSecret) return;
+  if (f.Rule == 1) {
+    screen::WinPrint(settings::FormatDate(format::DateFromText(f.Value), 0, "dma"));
+    return;
+  }
+  if (!f.Mask.empty()) {
+    std::string text;
+    if (ChoiceText(f, text)) {
+      text.resize(static_cast<std::size_t>(width), ' ');
+      screen::WinPrint(text);
+    }
+    return;
+  }
+  if (f.Length > 0) {
+    for (int k = 0; static_cast<std::size_t>(k) * f.Length < f.Value.size(); ++k) {
+      screen::WinLocate(f.Row + k, f.Column + static_cast<int>(f.Label.size()));
+      screen::WinPrint(f.Value.substr(static_cast<std::size_t>(k) * f.Length, static_cast<std::size_t>(f.Length)));
+    }
+    return;
+  }
+  screen::WinPrint(f.Value);
+}
+
+int CheckField(int block, const std::string& text, int& field, int key) {
+  (void)key;
+  const Field& f = FieldAt(block, field);
+  int status = 0;
+  switch (f.Rule) {
+    case 1: {
+      std::string date = text;
+      if (Blank(date)) date = format::DateText(QuarterEndBefore(settings::SysDate));
+      status = format::CheckDateText(date) ? -1 : 0;
+      if (status == 0) {
+        std::string stored = date;
+        stored.resize(f.Value.size(), ' ');
+        if (stored != f.Value) SetValue(block, field, date);
+      }
+      break;
+    }
+    case 2:
+      status = format::CheckDottedNumbers(text) ? -1 : 0;
+      if (status == 0) SetValue(block, field, text);
+      break;
+    case 21:
+      SetValue(block, field, format::NormalizeText(text, f.Width));
+      break;
+    case 22: {
+      std::string account = "ES00" + text;
+      status = format::CheckIban(account);
+      if (status == 0) SetValue(block, field, account.substr(4));
+      break;
+    }
+    default:
+      SetValue(block, field, text);
+      break;
+  }
+  if (status == 0) ShowField(block, field);
+  return status;
+}
+
+int CheckBlock(int block, int key) {
+  if (key == kKeyEsc || block != 1) return 0;
+  const SelectionFaults faults = Fill();
+  bool reject = faults.notQuarterEnd || faults.rangeReversed;
+  if (faults.noTown) {
+    reject = true;
+    Message(settings::Translate("HEU D'INDICAR LA POBLACI\xE0 DE CONTACTE"));
+  }
+  if (faults.noAccount) {
+    reject = true;
+    Message(settings::Translate("HEU D'INDICAR EL COMPTE DE C\xB7RREC"));
+  }
+  if (!reject) {
+    SetValue(kConfirmBlock, 1, "");
+    int confirm = kConfirmBlock;
+    int confirmKey = key;
+    RunBlock(confirm, 0, 0, confirmKey);
+    reject = Switch(kConfirmBlock, 1) != "S";
+  }
+  return reject ? -1 : 0;
+}
+
+SelectionCheck FillSelection() {
+  const SelectionFaults faults = Fill();
+  if (faults.notQuarterEnd) return kSelectionNotQuarterEnd;
+  if (faults.rangeReversed) return kSelectionRangeReversed;
+  if (faults.noTown) return kSelectionNoTown;
+  if (faults.noAccount) return kSelectionNoAccount;
+  return kSelectionAccepted;
+}
+
+std::string BrowseLine(int list) {
+  if (list != kOwnerList) return std::string();
+  const std::string& owner = records::OwnerRecord;
+  if (owner.size() < 42) return std::string();
+  return format::UnpackDigits(owner.substr(0, 2)) + "  " + owner.substr(2, 40);
+}
+
+int BrowseStart(int list, std::string& start, std::string& prefix) {
+  if (list == kOwnerList) start = TrimRight(FieldAt(ListAt(list).SearchBlock, 1).Value);
+  prefix = start;
+  return 0;
+}
+
+int ApplyBrowse(int list, int block, int field) {
+  if (list != kOwnerList || records::OwnerRecord.size() < 2) return 0;
+  int target = field;
+  const int status = CheckField(block, format::UnpackDigits(records::OwnerRecord.substr(0, 2)), target, 0);
+  if (target != field) CurrentField = target;
+  return status;
+}
+
+}  // namespace forms

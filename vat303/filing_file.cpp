@@ -1,0 +1,144 @@
+// The owner's filing file, its NRC request and the payment-type map.
+#include "vat303/filing_file.h"
+
+#include <cmath>
+#include <string>
+
+#include "format/dates.h"
+#include "format/taxid.h"
+#include "forms/selection.h"
+#include "platform/os/os.h"
+#include "records/btr.h"
+#include "records/data_files.h"
+#include "settings/catalogue.h"
+#include "settings/config.h"
+#include "vat303/data_problems.h"
+#include "vat303/filing_layout.h"
+#include "vat303/nrc_file.h"
+#include "vat303/record_fields.h"
+#include "vat303/return_state.h"
+#include "vat303/run_messages.h"
+#include "vat303/texts.h"
+
+namespace vat303 {
+namespace {
+
+constexpr int kMapSize = 9999;
+constexpr int kMapLockWaitMs = 120000;
+
+std::string TrimRight(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+bool HoldsSomething(const std::string& field) {
+  for (char c : field)
+    if (c != ' ' && c != ',' && c != '*') return true;
+  return false;
+}
+
+bool LockMap(os::Lock& lock, const std::string& lockPath) {
+  if (os::LockExclusive(lock, lockPath, 0)) return true;
+  if (!os::FileExists(lockPath)) return false;
+  ShowWaitNotice(records::LockWaitText());
+  const bool locked = os::LockExclusive(lock, lockPath, kMapLockWaitMs);
+  EndWaitNotice();
+  return locked;
+}
+
+}  // namespace
+
+std::string TempPathFor(const std::string& path) {
+  const std::size_t cut = path.find_last_of("/\\");
+  const std::string dir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  return dir + "~" + path.substr(dir.size()) + ".tmp";
+}
+
+bool ReplaceFile(const std::string& path, const std::string& data, bool flush) {
+  const std::string temp = TempPathFor(path);
+  os::File f;
+  if (!os::Open(f, temp, "wb")) return false;
+  bool ok = os::Write(f, data);
+  // Seeking flushes the stream's buffer and reports a write that failed.
+  ok = ok && (flush ? os::Flush(f) : os::Seek(f, 0));
+  os::Close(f);
+  ok = ok && os::FileSize(temp) == static_cast<long long>(data.size()) && os::RenameFile(temp, path);
+  if (!ok) os::DeleteFile(temp);
+  return ok;
+}
+
+std::string PaymentMapPath() { return settings::DataRoot + "DADES\\V303.MAP"; }
+
+bool RecordPaymentType(int owner, char payment) {
+  if (owner < 1 || owner > kMapSize) return false;
+  const std::string path = PaymentMapPath();
+  if (os::FileSize(path) < kMapSize) {
+    // Missing or short: a new map of blanks, put in place whole, under the
+    // map's lock so that two terminals cannot both make it.
+    os::Lock lock;
+    if (!LockMap(lock, path + ".lck")) return false;
+    bool ok = true;
+    bool made = false;
+    if (os::FileSize(path) < kMapSize) {
+      std::string map(kMapSize, ' ');
+      map[static_cast<std::size_t>(owner - 1)] = payment;
+      ok = ReplaceFile(path, map, true);
+      made = true;
+    }
+    os::Unlock(lock);
+    if (made || !ok) return ok;
+  }
+  // A map of full length is only ever changed one byte at a time, and each
+  // owner has a byte of its own: one write in place, no lock needed.
+  os::File f;
+  const bool ok = os::Open(f, path, "r+b") && os::Seek(f, owner - 1) && os::Write(f, &payment, 1) && os::Seek(f, 0);
+  os::Close(f);
+  return ok;
+}
+
+std::string FilingNameField() {
+  using records::FiscalRecord;
+  const std::string taxId = BytesAt(FiscalRecord, kFiscalTaxId, kTaxIdWidth);
+  // Without a fiscal record the buffer still holds an earlier owner's name:
+  // the owner's own name is used instead.
+  const std::string name = HasFiscalRecord ? BytesAt(FiscalRecord, kFiscalName, kFiscalNameWidth)
+                                           : BytesAt(records::OwnerRecord, kOwnerName, kOwnerNameWidth);
+  const format::FilingName parts = format::NormalizeFilingName(taxId, name);
+  std::string field = TrimRight(parts.surnames) + ", " + parts.firstName;
+  field.resize(80, ' ');
+  return HoldsSomething(field) ? field : std::string();
+}
+
+FilingOutcome WriteFilingFile() {
+  const std::string owner = format::UnpackDigits(BytesAt(records::OwnerRecord, kOwnerCode, kOwnerCodeWidth));
+  const std::string name = FilingNameField();
+  if (name.empty()) {
+    NoteDataProblem(DataProblem::EmptyFilingName, owner);
+    return FilingOutcome::NotWritten;
+  }
+  if (!HasFiscalRecord) NoteDataProblem(DataProblem::NoFiscalRecord, owner);
+
+  const FilingValues values = CurrentFilingValues(name);
+  if (!ReplaceFile(FilingFile, FilingText(values), false)) {
+    ShowRunMessage(settings::Translate(texts::kCannotWrite) + os::HostPath(FilingFile));
+    return FilingOutcome::Failed;
+  }
+
+  if (forms::SelPayment == "N" && PeriodTotals.SumBalance > 0) {
+    NrcRequest.ownerTaxId = BytesAt(records::FiscalRecord, kFiscalTaxId + 2, 9);
+    NrcRequest.name = name.substr(0, 38);
+    NrcRequest.amount = static_cast<std::int64_t>(std::nearbyint(PeriodTotals.SumBalance));
+    // The NRC module tells the operator itself what went wrong.
+    if (AddNrcRequest(NrcFile) != kNrcOk) return FilingOutcome::Failed;
+  }
+
+  const char payment = forms::SelPayment.empty() ? ' ' : forms::SelPayment[0];
+  if (!RecordPaymentType(std::stoi(owner), payment)) {
+    ShowRunMessage(settings::Translate(texts::kCannotWrite) + os::HostPath(PaymentMapPath()));
+    return FilingOutcome::Failed;
+  }
+  ++FilesWritten;
+  return FilingOutcome::Written;
+}
+
+}  // namespace vat303

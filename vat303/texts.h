@@ -1,0 +1,63 @@
+// The return's texts, in Catalan (CP850 bytes); every one is shown or
+// printed through settings::Translate.
+#pragma once
+
+namespace vat303::texts {
+
+// ---- progress and the territory's summary --------------------------------------
+inline constexpr const char* kProcessing = " PROCESSANT ";
+inline constexpr const char* kReportGenerated = "INFORME : GENERATS ";
+inline constexpr const char* kFilesIn = " FITXERS A ";
+
+// ---- owner report ---------------------------------------------------------------------
+inline constexpr const char* kPage = "P\xB7" "GINA ";
+inline constexpr const char* kTitle = "RELACI\xE0" " D'I.V.A. A PRESENTAR DES DEL PROPIETARI ";
+inline constexpr const char* kTo = " AL ";
+inline constexpr const char* kAt = " A ";
+inline constexpr const char* kCode = "CODI";
+inline constexpr const char* kOwner = "PROPIETARI";
+inline constexpr const char* kProrata = "PROR.";
+inline constexpr const char* kOutputVat = "  REPERCUTIT ";
+inline constexpr const char* kInputVat = "    SUPORTAT ";
+inline constexpr const char* kDeductible = "    DEDU\xD8" "BLE ";
+inline constexpr const char* kRegularised = "REGULARITZAT ";
+inline constexpr const char* kCompensated = "   COMPENSAT ";
+inline constexpr const char* kBalance = "       SALDO ";
+inline constexpr const char* kTotals = "TOTALS";
+inline constexpr const char* kNotSpanish = "*** no t\x82 nacionalitat espanyola; no el podeu presentar ***";
+inline constexpr const char* kNoTaxId = "*** no t\x82 NIF; no el podeu presentar ***";
+inline constexpr const char* kNoAccount = "*** falta compte corrent; no el podeu presentar en suport ***";
+
+// ---- messages of this system's own (each followed by the item it names) ---------------
+inline constexpr const char* kNoAgency =
+    "TERRITORI SENSE ADMINISTRACI\xE0" " TRIBUT\xB7" "RIA ASSIGNADA; NO S'HI GENERA CAP FITXER: ";
+inline constexpr const char* kCannotUseDir = "NO ES POT CREAR O ESCRIURE EL DIRECTORI ";
+inline constexpr const char* kCannotWrite = "NO ES POT ESCRIURE EL FITXER ";
+inline constexpr const char* kCannotDelete = "NO ES POT ESBORRAR EL FITXER ";
+inline constexpr const char* kNrcDamaged =
+    "EL FITXER NRC EST\xB7" " MALM\xD4" "S (REGISTRES TALLATS O SENSE REGISTRE FINAL); NO S'HI HA FET CAP CANVI: ";
+inline constexpr const char* kLockedByOther = "FITXER BLOQUEJAT PER UN ALTRE TERMINAL: ";
+inline constexpr const char* kRunStopped =
+    "GENERACI\xE0" " ATURADA: TORNEU-LA A FER QUAN S'HAGI RESOLT EL PROBLEMA.";
+inline constexpr const char* kReadError = "ERROR DE LECTURA AL FITXER ";
+inline constexpr const char* kNoHolderTaxId = "FALTA EL NIF DEL TITULAR ([Titular] NIF DE KOVA.INI)";
+inline constexpr const char* kCannotCreateSpool = "NO ES POT CREAR EL FITXER D'IMPRESSI\xE0" " ";
+inline constexpr const char* kCannotStartPrint = "NO ES POT EXECUTAR EL PROGRAMA D'IMPRESSI\xE0" " ";
+inline constexpr const char* kPrintFailed = "EL PROGRAMA D'IMPRESSI\xE0" " HA ACABAT AMB ERROR ";
+inline constexpr const char* kReportAt = "INFORME DESAT A ";
+inline constexpr const char* kReportToQueue = "INFORME ENVIAT A LA CUA D'IMPRESSI\xE0" " ";
+// Data problems (data_problems.h).
+inline constexpr const char* kUnknownTerritory =
+    "GRUP AMB UN TERRITORI QUE NO \x90" "S A LA TAULA (NO ES DECLARA): ";
+inline constexpr const char* kDateNotQuarterEnd =
+    "REGISTRE DE PER\xD6" "ODE AMB UNA DATA QUE NO \x90" "S FINAL DE TRIMESTRE: ";
+inline constexpr const char* kNegativeBase = "REGISTRE DE PER\xD6" "ODE AMB UNA BASE NEGATIVA: ";
+inline constexpr const char* kProrataOutOfRange =
+    "REGISTRE DE PER\xD6" "ODE AMB UN PERCENTATGE DE DEDUCCI\xE0" " SUPERIOR A 100: ";
+inline constexpr const char* kNoFiscalRecord =
+    "PROPIETARI SENSE FITXA FISCAL (NOM PRES DE LA FITXA DEL PROPIETARI): ";
+inline constexpr const char* kEmptyFilingName =
+    "PROPIETARI SENSE CAP NOM QUE ES PUGUI PRESENTAR (NO ES PRESENTA): ";
+inline constexpr const char* kBadOwnerCode = "CODI DE PROPIETARI NO V\xB7" "LID (NO ES PROCESSA): ";
+
+}  // namespace vat303::texts
