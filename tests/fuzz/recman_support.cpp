@@ -16,7 +16,7 @@ void CheckStatus(int status) {
       kStatusBadFileName, kStatusFileNotFound, kStatusDiskFull, kStatusKeyBufferShort, kStatusDataBufferShort,
       kStatusPageSize, kStatusKeyCount, kStatusKeyPosition, kStatusRecordLength, kStatusKeyLength,
       kStatusNotRecordFile, kStatusTransactionOpen, kStatusNoTransaction, kStatusBadAddress, kStatusReadOnly,
-      kStatusAcs, kStatusFileExists, kStatusRecordLocked, kStatusFileLocked};
+      kStatusAcs, kStatusFileExists, kStatusRecordLocked, kStatusFileLocked, kStatusPermission};
   Check(std::find(std::begin(kKnown), std::end(kKnown), status) != std::end(kKnown), "a status the engine does not document");
 }
 
