@@ -41,10 +41,10 @@ int MainFlow() {
   ReadPresenterSettings();
   RunReturnDriver();
   TakePresenterFromForm();
-  SavePresenterSettings();
+  const bool saved = SavePresenterSettings();
   CloseDataFiles();
   console::Stop();
-  return 0;
+  return saved ? 0 : 1;
 }
 
 }  // namespace app

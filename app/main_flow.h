@@ -34,8 +34,9 @@ void ReadPresenterSettings();
 void TakePresenterFromForm();
 // The return driver: the whole dialogue and all outputs.
 void RunReturnDriver();
-// Block 2 back into [Presentador] of the user settings file.
-void SavePresenterSettings();
+// Block 2 back into [Presentador] of the user settings file; false (after
+// a message to the operator) when the file could not be written.
+bool SavePresenterSettings();
 // Closes every open file and resets the record manager.
 void CloseDataFiles();
 

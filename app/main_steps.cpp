@@ -7,10 +7,12 @@
 #include "forms/block_runner.h"
 #include "forms/form_model.h"
 #include "platform/console/console.h"
+#include "platform/os/os.h"
 #include "records/btr.h"
 #include "records/data_files.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
+#include "settings/catalogue.h"
 #include "settings/config.h"
 #include "vat303/driver.h"
 
@@ -75,9 +77,18 @@ void TakePresenterFromForm() {
   PresenterAccount = TrimRight(forms::FieldAt(kPresenterBlock, 2).Value);
 }
 
-void SavePresenterSettings() {
-  IniWrite(UserSettingsFile(), "Presentador", "Poblacio", TrimRight(PresenterTown));
-  IniWrite(UserSettingsFile(), "Presentador", "CCC", TrimRight(PresenterAccount));
+bool SavePresenterSettings() {
+  const std::string file = UserSettingsFile();
+  const bool town = IniWrite(file, "Presentador", "Poblacio", TrimRight(PresenterTown));
+  const bool account = IniWrite(file, "Presentador", "CCC", TrimRight(PresenterAccount));
+  if (town && account) return true;
+  // A full disk or a refused folder: the operator must know the town and
+  // account will not be proposed next time.
+  screen::MessageBox(12, Translate("NO S'HAN POGUT DESAR LES DADES DEL PRESENTADOR A ") + os::HostPath(file));
+  int key = 0;
+  screen::WaitKey(key);
+  screen::WindowPop();
+  return false;
 }
 
 void CloseDataFiles() {

@@ -158,7 +158,10 @@ std::string QuarterEndBefore(const std::string& packedDate) {
   const std::string digits = format::UnpackDigits(inMonth);
   if (digits.size() != 8) return empty;
   const std::string first = format::PackDigits(digits.substr(0, 6) + "01");
-  return format::DateAdd(format::DateAdd(first, 1, "M"), -1, "D");
+  const std::string end = format::DateAdd(format::DateAdd(first, 1, "M"), -1, "D");
+  // In the first quarter of year 0 there is no quarter before (the date
+  // arithmetic stops at 1 January of year 0): nothing is proposed.
+  return MonthOf(end) % 3 == 0 ? end : empty;
 }
 
 void ShowBlock(int block) {

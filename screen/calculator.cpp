@@ -13,7 +13,8 @@
 //   "Operator", "PendingOperator"
 //   22 tape lines: value, point flag, decimals, "operator character"
 // A file that is unreadable, cut or holds anything out of place is ignored
-// and the calculator starts fresh; it is replaced atomically on closing.
+// and the calculator starts fresh; it is replaced atomically on closing, and
+// when that fails the operator is told (the earlier file stays).
 //
 // Errors: a result that is not a number (division by zero) or has more than
 // 15 integer digits (more than the display shows) is an error. The tape gets
@@ -35,6 +36,7 @@
 #include "platform/os/os.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
+#include "settings/catalogue.h"
 #include "settings/config.h"
 
 namespace screen {
@@ -86,6 +88,23 @@ int IntDigits(double magnitude) {
 }
 
 bool Fits(double v) { return std::isfinite(v) && std::fabs(v) < kLimit; }
+
+double Normalise(double value, bool& point, int& decimals);
+
+// The figure as the display shows it, into `shown` with its point and
+// decimals; false when it does not fit (rounding in the last place can carry
+// a figure just below the limit onto it).
+bool Shown(double value, double& shown, bool& point, int& decimals) {
+  if (!Fits(value)) return false;
+  bool p = false;
+  int d = 0;
+  const double v = Normalise(value, p, d);
+  if (!Fits(v)) return false;
+  shown = v;
+  point = p;
+  decimals = d;
+  return true;
+}
 
 // ---- figures ---------------------------------------------------------------------
 
@@ -220,8 +239,7 @@ void OperatorStep(CalcState& s, char key) {
     case '%': {
       AddTapeLine(s, s.entry, s.hasPoint, s.decimals, '%');
       const double v = (s.pending == "+" || s.pending == "-") ? s.total / 100 * s.entry : s.entry / 100;
-      if (!Fits(v)) return Fail(s);
-      s.entry = Normalise(v, s.hasPoint, s.decimals);
+      if (!Shown(v, s.entry, s.hasPoint, s.decimals)) return Fail(s);
       return;
     }
     default:
@@ -233,9 +251,8 @@ void OperatorStep(CalcState& s, char key) {
   else if (s.pending == "*") total = s.total * s.entry;
   else if (s.pending == "/") total = s.total / s.entry;
   AddTapeLine(s, s.entry, s.hasPoint, s.decimals, key);
-  if (!Fits(total)) return Fail(s);
+  if (!Shown(total, s.entry, s.hasPoint, s.decimals)) return Fail(s);
   s.total = total;
-  s.entry = Normalise(total, s.hasPoint, s.decimals);
   if (key == '=') {
     s.op.clear();
     AddTapeLine(s, s.entry, s.hasPoint, s.decimals, ' ');
@@ -315,7 +332,7 @@ std::string Number(double v) {
 std::string Flag(bool v) { return v ? "-1" : "0"; }
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-void SaveState(const CalcState& s) {
+bool SaveState(const CalcState& s) {
   std::string text = std::to_string(s.column) + "," + std::to_string(s.tapeTop) + "," + Number(s.entry) + "," +
                      Number(s.total) + "\r\n";
   text += Flag(s.cleared) + "," + Flag(s.entering) + "," + Flag(s.hasPoint) + "," + std::to_string(s.decimals) + "\r\n";
@@ -325,8 +342,8 @@ void SaveState(const CalcState& s) {
     text += Number(t.value) + "," + Flag(t.point) + "," + std::to_string(t.decimals) + "," +
             Quoted(std::string(1, t.op)) + "\r\n";
   }
-  // A terminal directory that cannot be written only costs the tape.
-  os::WriteFileAtomic(StateFile(), text);
+  // The earlier file stays when this one cannot be written.
+  return os::WriteFileAtomic(StateFile(), text);
 }
 
 // Items of one record; false when a quoted item is not closed.
@@ -470,7 +487,14 @@ std::string Calculator() {
   }
 
   WindowPop();
-  SaveState(s);
+  if (!SaveState(s)) {
+    // The tape would be gone (or stale) the next time: say so.
+    MessageBox(12, settings::Translate("NO S'HA POGUT DESAR LA CINTA DE LA CALCULADORA A ") +
+                       os::HostPath(StateFile()));
+    int key = 0;
+    WaitKey(key);
+    WindowPop();
+  }
   console::ShowCursor(true);
   SetAttr("-");
   SetKeys("-", "");

@@ -105,7 +105,7 @@ void WinPrint(const std::string& text) {
 }
 
 void WindowPush(int top, int left, int bottom, int right) {
-  if (!Inside(top, left) || !Inside(bottom, right)) return;
+  if (!Inside(top, left) || !Inside(bottom, right) || top > bottom || left > right) return;
   std::string record;
   record += ZeroPad(console::CursorRow(), 2) + ZeroPad(console::CursorColumn(), 2);
   if (g_depth == 0)
@@ -169,13 +169,14 @@ void WindowFrame(int style) {
   const unsigned char* k = kChars[(style >= 0 && style <= 2) ? style : 0];
   const int inner = g_right - g_left - 1 > 0 ? g_right - g_left - 1 : 0;
   const char vertical = static_cast<char>(k[5]);
-  console::WriteText(g_top, g_left, static_cast<char>(k[0]) + std::string(inner, static_cast<char>(k[4])) +
-                                        static_cast<char>(k[1]));
-  for (int r = g_top + 1; r < g_bottom; ++r)
-    console::WriteText(r, g_left, vertical + std::string(inner, ' ') + vertical);
+  // A window one column wide has room for one side only: nothing is drawn
+  // outside it.
+  const std::size_t width = static_cast<std::size_t>(g_right - g_left + 1);
+  auto row = [&](int r, std::string line) { console::WriteText(r, g_left, line.substr(0, width)); };
+  row(g_top, static_cast<char>(k[0]) + std::string(inner, static_cast<char>(k[4])) + static_cast<char>(k[1]));
+  for (int r = g_top + 1; r < g_bottom; ++r) row(r, vertical + std::string(inner, ' ') + vertical);
   if (g_bottom > g_top)
-    console::WriteText(g_bottom, g_left, static_cast<char>(k[2]) + std::string(inner, static_cast<char>(k[4])) +
-                                             static_cast<char>(k[3]));
+    row(g_bottom, static_cast<char>(k[2]) + std::string(inner, static_cast<char>(k[4])) + static_cast<char>(k[3]));
 }
 
 void ScrollArea(int top, int left, int bottom, int right, int n) {

@@ -19,7 +19,7 @@ int WinInnerRight();
 // Saves the screen rectangle (border included) and makes it the current
 // window. Draws nothing. What it covers is kept in memory, with a copy in the
 // window stack file "WinPush.tmp" in settings::TmpDir; a rectangle outside
-// the screen opens nothing.
+// the screen, or with its corners swapped, opens nothing.
 void WindowPush(int top, int left, int bottom, int right);
 // Closes the innermost window and restores what it covered, the cursor and
 // the enclosing window, from memory: a stack file that could not be written,

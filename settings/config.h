@@ -41,7 +41,9 @@ std::string FixedWidth(const std::string& text, std::size_t width);
 
 // ---- settings files ----------------------------------------------------------------
 std::string IniRead(const std::string& file, const std::string& section, const std::string& key);
-void IniWrite(const std::string& file, const std::string& section, const std::string& key,
+// Shows nothing on failure; true when the file holds the change (written, or
+// already as asked), false when it could not be read or replaced.
+bool IniWrite(const std::string& file, const std::string& section, const std::string& key,
               const std::string& value);
 
 }  // namespace settings

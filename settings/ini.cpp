@@ -169,7 +169,7 @@ std::string IniRead(const std::string& file, const std::string& sectionGiven,
   return "";
 }
 
-void IniWrite(const std::string& file, const std::string& section, const std::string& key,
+bool IniWrite(const std::string& file, const std::string& section, const std::string& key,
               const std::string& value) {
   // Two writers of the same file take turns, so neither loses the other's change.
   // When the lock cannot be had (a read-only folder, a writer that hangs)
@@ -178,7 +178,8 @@ void IniWrite(const std::string& file, const std::string& section, const std::st
   os::Lock lock;
   os::LockExclusive(lock, file + ".lck", 5000);
 
-  for (int attempt = 0; attempt < 10; ++attempt) {
+  bool done = false;
+  for (int attempt = 0; attempt < 10 && !done; ++attempt) {
     std::string old;
     const bool existed = os::ReadFile(file, old);
     if (!existed) {
@@ -188,11 +189,12 @@ void IniWrite(const std::string& file, const std::string& section, const std::st
       old.clear();
     }
     const std::string updated = RewriteIni(old, section, key, value);
-    if (existed && updated == old) break;  // nothing changes
-    if (os::WriteFileAtomic(file, updated)) break;
-    os::SleepMs(50);
+    if (existed && updated == old) done = true;  // nothing changes
+    else if (os::WriteFileAtomic(file, updated)) done = true;
+    else os::SleepMs(50);
   }
   os::Unlock(lock);
+  return done;
 }
 
 }  // namespace settings

@@ -337,11 +337,15 @@ Decoded DecodeSs3(std::string_view bytes, std::size_t& consumed, Event& event) {
 // The number of Esc presses at the start of a run of three or more Esc
 // bytes: all of them when the input ends there, else all but the last,
 // which starts what follows. 0 when `bytes` starts with no such run.
+// When more input may come and the run reaches the end of what arrived, its
+// last three bytes wait: however long the run grows, they are still three or
+// more Esc bytes then, and so are decided as if they had all come together.
 std::size_t EscRunPresses(std::string_view bytes, bool final) {
   std::size_t run = 0;
   while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) == kEsc) ++run;
   if (run < 3) return 0;
-  return run == bytes.size() && final ? run : run - 1;
+  if (run < bytes.size()) return run - 1;
+  return final ? run : run - 3;
 }
 
 // bytes starts with Esc and has at least two bytes.

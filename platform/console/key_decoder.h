@@ -20,7 +20,9 @@ enum class Decoded {
 // that no more bytes are coming soon (the escape delay passed): a pending
 // lone Esc is then the Esc key. `consumed` receives how many bytes were used.
 // A run of three or more Esc bytes is decided at once: every byte of it is an
-// Esc press except the last when more input follows (it starts what follows).
+// Esc press except the last when more input follows (it starts what follows);
+// when the input may go on and ends inside the run, its last three bytes wait
+// for the rest, so the bytes decode alike however the terminal's reads split them.
 // DecodeInput reports the run as one Esc event with `consumed` its presses;
 // DecodeEvents gives one Esc key per press.
 //

@@ -13,6 +13,8 @@ bool MakeDir(const std::string& path) {
   std::string p = HostPath(path);
   while (p.size() > 1 && p.back() == '/') p.pop_back();
   if (p.empty()) return false;
+  if (DirExists(p)) return true;
+  if (InjectedFault(FaultKind::MakeDir, p)) return false;
   if (::mkdir(p.c_str(), 0777) == 0) return true;
   return DirExists(p);
 }

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,20 +52,59 @@ bool ReadFile(const std::string& path, std::string& out) {
   return true;
 }
 
-bool WriteFile(const std::string& path, const std::string& data) {
-  File f;
-  if (!Open(f, path, "wb")) return false;
-  bool ok = Write(f, data);
-  Close(f);
+namespace {
+
+bool WritesTo(const char* mode) {
+  return std::strchr(mode, 'w') != nullptr || std::strchr(mode, 'a') != nullptr ||
+         std::strchr(mode, '+') != nullptr;
+}
+
+// The whole of `data` through `fd`; false on the first error.
+bool WriteAll(int fd, const std::string& data) {
+  const char* p = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    ssize_t w = ::write(fd, p, left);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    left -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+// Opens with open(2) flags, writes everything, closes; false (errno kept)
+// when any step fails.
+bool WriteWhole(const std::string& path, int flags, const std::string& data) {
+  if (InjectedFault(FaultKind::Write, path)) {
+    const int error = errno;
+    // A full disk lets the file be opened (and truncated) but takes no data.
+    if (error == ENOSPC) {
+      const int fd = ::open(HostPath(path).c_str(), flags | O_CLOEXEC, 0666);
+      if (fd >= 0) ::close(fd);
+    }
+    errno = error;
+    return false;
+  }
+  const int fd = ::open(HostPath(path).c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, data);
+  const int error = errno;
+  if (::close(fd) != 0) ok = false;
+  else errno = error;
   return ok;
 }
 
+}  // namespace
+
+bool WriteFile(const std::string& path, const std::string& data) {
+  return WriteWhole(path, O_WRONLY | O_CREAT | O_TRUNC, data);
+}
+
 bool AppendFile(const std::string& path, const std::string& data) {
-  File f;
-  if (!Open(f, path, "ab")) return false;
-  bool ok = Write(f, data);
-  Close(f);
-  return ok;
+  return WriteWhole(path, O_WRONLY | O_CREAT | O_APPEND, data);
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& data) {
@@ -72,28 +112,21 @@ bool WriteFileAtomic(const std::string& path, const std::string& data) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string tmp = host + "." + std::to_string(ProcessId()) + "." +
                       std::to_string(RandomInt(0, 99999999)) + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return false;
     }
-    const char* p = data.data();
-    std::size_t left = data.size();
-    bool ok = true;
-    while (left > 0) {
-      ssize_t w = ::write(fd, p, left);
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        ok = false;
-        break;
-      }
-      p += w;
-      left -= static_cast<std::size_t>(w);
+    bool ok = !InjectedFault(FaultKind::Write, path) && WriteAll(fd, data) && ::fsync(fd) == 0;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      error = errno;
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(tmp.c_str(), host.c_str()) == 0) return true;
+    if (ok && !InjectedFault(FaultKind::Rename, path) && ::rename(tmp.c_str(), host.c_str()) == 0) return true;
+    if (ok) error = errno;
     ::unlink(tmp.c_str());
+    errno = error;
     return false;
   }
   return false;
@@ -102,6 +135,7 @@ bool WriteFileAtomic(const std::string& path, const std::string& data) {
 bool DeleteFile(const std::string& path) { return ::unlink(HostPath(path).c_str()) == 0; }
 
 bool RenameFile(const std::string& from, const std::string& to) {
+  if (InjectedFault(FaultKind::Rename, to)) return false;
   return ::rename(HostPath(from).c_str(), HostPath(to).c_str()) == 0;
 }
 
@@ -109,15 +143,18 @@ static FILE* Fp(File& f) { return static_cast<FILE*>(f.handle); }
 
 bool Open(File& f, const std::string& path, const char* mode) {
   if (f.handle) Close(f);
+  f.path = path;
+  if (WritesTo(mode) && InjectedFault(FaultKind::Write, path)) return false;
   f.handle = std::fopen(HostPath(path).c_str(), mode);
   return f.handle != nullptr;
 }
 
 bool IsOpen(const File& f) { return f.handle != nullptr; }
 
-void Close(File& f) {
-  if (f.handle) std::fclose(Fp(f));
+bool Close(File& f) {
+  const bool ok = f.handle == nullptr || std::fclose(Fp(f)) == 0;
   f.handle = nullptr;
+  return ok;
 }
 
 bool ReadLine(File& f, std::string& line) {
@@ -143,6 +180,7 @@ std::size_t Read(File& f, void* buffer, std::size_t count) {
 
 bool Write(File& f, const void* data, std::size_t count) {
   if (!f.handle) return false;
+  if (InjectedFault(FaultKind::Write, f.path)) return false;
   return count == 0 || std::fwrite(data, 1, count, Fp(f)) == count;
 }
 
@@ -170,6 +208,7 @@ bool Flush(File& f) {
 
 bool Truncate(File& f, long long length) {
   if (!f.handle) return false;
+  if (InjectedFault(FaultKind::Write, f.path)) return false;
   std::fflush(Fp(f));
   return ::ftruncate(::fileno(Fp(f)), static_cast<off_t>(length)) == 0;
 }

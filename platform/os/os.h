@@ -42,10 +42,13 @@ std::uint64_t FileStamp(const std::string& path);
 // "wb", "r+b", "a+b", ...). Text and binary are the same on this platform.
 struct File {
   void* handle = nullptr;
+  std::string path;  // as given to Open
 };
 bool Open(File& f, const std::string& path, const char* mode);
 bool IsOpen(const File& f);
-void Close(File& f);
+// False when what was written could not all be put on the disk (the data
+// buffered since the last Write or Flush is lost then).
+bool Close(File& f);
 // One line without its line end ("\n" or "\r\n"). False at end of file.
 // A NUL byte inside the line is kept; a very long line is returned whole.
 bool ReadLine(File& f, std::string& line);
@@ -142,5 +145,40 @@ bool ClipboardSet(const std::string& cp850);
 bool ClipboardGet(std::string& cp850);
 bool InsertToggle();
 void SetInsertToggle(bool on);
+
+// ---- refused writes (tests) ---------------------------------------------------------
+// A test can make the n-th write, rename or directory creation made through
+// this layer fail as a full disk or a refused permission would: the call
+// fails with errno set and nothing of it reaches the disk (an in-place
+// WriteFile that meets a full disk leaves the file empty, as the disk would).
+// What counts: WriteFile, AppendFile and WriteFileAtomic one write each (and
+// WriteFileAtomic's replacement one rename); Open for writing one write, and
+// one more per Write and Truncate; RenameFile one rename; MakeDir and each
+// level MakeDirs creates one directory creation. Lock files and deletions
+// do not count. The record manager reports its database writes here too.
+//
+// The plan comes from the environment when the program starts, and the
+// variables are then removed, so the programs it starts run without one:
+//   KOVA_FAIL_AT     "KIND:N[+][:ERROR]": KIND is write, rename, mkdir or any
+//                    (all three counted together); the N-th call fails, with
+//                    "+" every later one too (a disk that stays full); ERROR
+//                    is ENOSPC (the default), EACCES, EROFS or EIO. N = 0
+//                    only counts.
+//   KOVA_FAIL_UNDER  folders separated by ":"; only calls on files inside them
+//                    count (paths compared as given, relative ones from the
+//                    current directory).
+//   KOVA_FAIL_LOG    a file that gets the line "fail KIND N ERROR PATH" when the
+//                    failure strikes and "calls write W rename R mkdir M" when
+//                    the program ends, so a test can tell whether the run still
+//                    reached the N-th call.
+enum class FaultKind { Write = 0, Rename = 1, MakeDir = 2 };
+// Counts the call and tells whether it must fail (errno is then set).
+bool InjectedFault(FaultKind kind, const std::string& path);
+// In-process tests: the same plan as KOVA_FAIL_AT and KOVA_FAIL_UNDER ("" for
+// none); the counters start again from zero.
+void SetFaultPlan(const std::string& plan, const std::string& under = "");
+bool FaultPlanned();               // a plan is set (calls are being counted)
+long FaultCalls(FaultKind kind);  // calls counted so far, per kind
+bool FaultStruck();                // the planned failure happened
 
 }  // namespace os

@@ -8,7 +8,9 @@
 
 #include <cerrno>
 
+#include "platform/os/os.h"
 #include "platform/recman/engine.h"
+#include "platform/recman/fault_vfs.h"
 #include "platform/recman/record_file.h"
 
 namespace recman {
@@ -23,6 +25,7 @@ void RemoveDatabase(const std::string& name) {
 }
 
 int BuildDatabase(const std::string& name, const FileDef& def) {
+  UseFaultVfsIfPlanned();
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   bool ok = rc == SQLITE_OK;
@@ -48,9 +51,20 @@ int BuildDatabase(const std::string& name, const FileDef& def) {
       sqlite3_finalize(ins);
     }
     ok = ok && ExecSql(db, "COMMIT");
+    // Everything into the file itself now: only the file is put in place, so
+    // nothing may be left in its journal (a copy that failed when the
+    // connection closed would go unnoticed, and the file put in place would
+    // lack its tables).
+    int logFrames = -1, copied = -2;
+    ok = ok && sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &logFrames, &copied) == SQLITE_OK &&
+         logFrames == copied;
+    if (!ok && (sqlite3_errcode(db) & 0xFF) == SQLITE_FULL) rc = SQLITE_FULL;
   }
   if (db != nullptr) ok = (sqlite3_close(db) == SQLITE_OK) && ok;
+  struct stat journal {};
+  if (ok && lstat((name + "-wal").c_str(), &journal) == 0 && journal.st_size > 0) ok = false;
   if (ok) return kStatusOk;
+  if (rc == SQLITE_FULL) return kStatusDiskFull;
   return rc == SQLITE_CANTOPEN ? kStatusFileNotFound : kStatusIoError;
 }
 
@@ -126,7 +140,9 @@ int PutInPlace(const std::string& folder, const std::string& temp, const std::st
     // its users lose it with the file).
     unlink((path + "-wal").c_str());
     unlink((path + "-shm").c_str());
-    if (replace) {
+    if (os::InjectedFault(os::FaultKind::Rename, path)) {
+      status = errno == ENOSPC ? kStatusDiskFull : kStatusIoError;
+    } else if (replace) {
       if (rename(temp.c_str(), path.c_str()) != 0) status = kStatusIoError;
     } else if (link(temp.c_str(), path.c_str()) != 0) {
       status = errno == EEXIST ? kStatusFileExists : kStatusIoError;

@@ -11,6 +11,7 @@
 
 #include "platform/recman/engine.h"
 #include "platform/recman/failure.h"
+#include "platform/recman/fault_vfs.h"
 
 namespace recman {
 
@@ -226,6 +227,7 @@ int CheckDatabase(RecordFile& rf) {
 }
 
 int OpenDatabase(RecordFile& rf, const std::string& name, int flags) {
+  UseFaultVfsIfPlanned();
   int rc = sqlite3_open_v2(name.c_str(), &rf.db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) return rc == SQLITE_CANTOPEN ? kStatusFileNotFound : SqliteStatus(rc);
   sqlite3_busy_timeout(rf.db, kBusyWaitMs);

@@ -6,7 +6,9 @@
 #include "app/config_setup.h"
 #include "app/main_flow.h"
 #include "records/data_files.h"
+#include "platform/console/console.h"
 #include "platform/os/os.h"
+#include "screen/keys.h"
 #include "tests/support/test_support.h"
 
 using testsupport::Packed;
@@ -62,7 +64,9 @@ TEST_F(MainFlowTest, PeriodEndIsTheLastDayOfThePreviousQuarter) {
 
 TEST_F(MainFlowTest, NoWorkingDateProposesNothing) {
   const std::string empty(4, '\x80');
-  for (const std::string& bad : {empty, std::string(), Packed(2024, 13, 1), std::string("\x94\x98", 2)}) {
+  // Year 0's first quarter has no quarter before it (found by the config fuzz target).
+  for (const std::string& bad : {empty, std::string(), Packed(2024, 13, 1), std::string("\x94\x98", 2),
+                                 Packed(0, 1, 1), Packed(0, 3, 31)}) {
     app::PeriodEnd p = app::ProposedPeriodEnd(bad);
     EXPECT_EQ(p.packed, empty);
     EXPECT_EQ(p.digits, "");
@@ -205,4 +209,32 @@ TEST(MainProgram, MissingOrImpossibleFormEndsWithCodeOneAndSaysWhy) {
   std::string settings;
   os::ReadFile(root.path + "Kova.ini", settings);
   EXPECT_EQ(settings.find("Poblacio="), settings.rfind("Poblacio=")) << "nothing written back";
+}
+
+TEST_F(MainFlowTest, PresenterSettingsThatCannotBeWrittenAreReported) {
+  TempDir root, tmp;
+  InitDataTree(root.path);
+  // Trailing blanks: written back without them, so the file is rewritten.
+  const std::string kept = "[Presentador]\r\nPoblacio=Vic  \r\nCCC=1\r\n";
+  os::WriteFile(root.path + "Kova.ini", kept);
+  os::SetEnv("KAPROOT", root.path);
+  os::SetEnv("KAPTMP", tmp.path);
+  std::string shown;  // the screen at the last wait: the message, after the form
+  screen::SetIdleHookForTests([&shown] { shown = console::ScreenText(); });
+  // Every write from the first on fails, as on a full disk.
+  os::SetFaultPlan("write:1+");
+  const int code = app::MainFlow();
+  os::SetFaultPlan("");
+  screen::SetIdleHookForTests(nullptr);
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(shown.find("NO S'HAN POGUT DESAR LES DADES DEL PRESENTADOR A "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(root.path + "Kova.ini"), std::string::npos) << shown;
+  std::string data;
+  os::ReadFile(root.path + "Kova.ini", data);
+  EXPECT_EQ(data, kept);
+  // One refused write only: the rewrite is tried again and the run ends well.
+  os::SetFaultPlan("write:1");
+  EXPECT_EQ(app::MainFlow(), 0);
+  EXPECT_TRUE(os::FaultStruck());
+  os::SetFaultPlan("");
 }

@@ -290,6 +290,25 @@ TEST(KeyDecoder, EscBurstsGiveOneEscPerPress) {
   EXPECT_LT(used, 5u);
 }
 
+TEST(KeyDecoder, EscBurstsDecodeAlikeHoweverTheReadsSplitThem) {
+  // Three Esc presses, then Alt+A; a read may end after any byte (found by
+  // the key_decoder fuzz target: a split after the third Esc lost a press).
+  const std::string bytes = std::string(4, '\x1b') + "A";
+  std::vector<std::string> whole;
+  for (const console::Event& e : Events(bytes)) whole.push_back(Describe(e));
+  ASSERT_EQ(whole.size(), 4u);
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    std::vector<console::Event> events;
+    const std::size_t used = console::detail::DecodeEvents(bytes.substr(0, cut), false, events);
+    const std::string rest = bytes.substr(used);
+    EXPECT_EQ(console::detail::DecodeEvents(rest, true, events), rest.size());
+    std::vector<std::string> pieces;
+    for (const console::Event& e : events) pieces.push_back(Describe(e));
+    EXPECT_EQ(pieces, whole);
+  }
+}
+
 TEST(KeyDecoder, CtrlShiftAndAltLettersInExtendedForms) {
   struct Case {
     const char* bytes;

@@ -87,6 +87,10 @@ TEST_F(CalculatorTest, KeySequences) {
       {"1234567890123456", "123.456.789.012.345"},  // a 16th digit does not fit: ignored
       {"1/0=", "!!!!!!!!!!!!!!!!!!!!! E"},
       {"999999999999999*10=", "!!!!!!!!!!!!!!!!!!!!! E"},
+      // 999999999999999.9 rounds to 16 digits on the display: an error too
+      // (found by the calculator fuzz target: the state file then held a
+      // figure it refused on reading, and the tape was lost).
+      {"1/.000000000000001=", "!!!!!!!!!!!!!!!!!!!!! E"},
       {"1/0=7", "7"},                // the next figure starts afresh
       {"1/0=C3+4=", "7"},
   };
@@ -237,6 +241,33 @@ TEST_F(CalculatorTest, AltXAtAnyWaitTypesTheFigure) {
   EXPECT_EQ(key, 0x2D00);
   EXPECT_EQ(screen::TypeAhead(), "2500");
   EXPECT_EQ(screen::WinDepth(), 0);
+}
+
+TEST_F(CalculatorTest, AStateFileThatCannotBeWrittenIsReportedAndTheEarlierKept) {
+  // The terminal's folder apart from the temporary one (where the window
+  // stack is written): only its files count.
+  settings::TermDir = dir.path + "term/";
+  ASSERT_TRUE(os::MakeDir(settings::TermDir));
+  const std::string state = settings::TermDir + "KAPCALC.TMP";
+  Run("2+3=");
+  std::string earlier;
+  ASSERT_TRUE(os::ReadFile(state, earlier));
+  for (const char* plan : {"write:1", "rename:1:EACCES"}) {
+    SCOPED_TRACE(plan);
+    os::SetFaultPlan(plan, settings::TermDir);
+    Script("7*6=");
+    std::string message;
+    // First wait: the calculator, left with Esc; second: the message.
+    OnIdle({[] {}, [&message] { message = console::ScreenText(); }});
+    screen::Calculator();
+    EXPECT_TRUE(os::FaultStruck());
+    os::SetFaultPlan("");
+    EXPECT_NE(message.find("NO S'HA POGUT DESAR LA CINTA DE LA CALCULADORA"), std::string::npos) << message;
+    EXPECT_EQ(screen::WinDepth(), 0);
+    std::string now;
+    ASSERT_TRUE(os::ReadFile(state, now));
+    EXPECT_EQ(now, earlier);
+  }
 }
 
 }  // namespace

@@ -113,6 +113,10 @@ TEST_F(WindowTest, RectangleOutsideTheScreenOpensNothing) {
   screen::WindowPush(0, 1, 5, 5);
   screen::WindowPush(1, 1, 26, 5);
   screen::WindowPush(1, 1, 5, 81);
+  // Corners swapped: it would save no cells, and its frame would stay on the
+  // screen after it closed (found by the windows fuzz target).
+  screen::WindowPush(17, 1, 12, 40);
+  screen::WindowPush(1, 40, 12, 1);
   EXPECT_EQ(screen::WinDepth(), 0);
   EXPECT_FALSE(os::FileExists(StackFile()));
   screen::WindowPop();
@@ -160,6 +164,21 @@ TEST_F(WindowTest, FrameStylesAndScrolling) {
   screen::WindowFrame(0);
   EXPECT_EQ(Cells(2, 2, 5), "     ");
   screen::WindowPop();
+}
+
+TEST_F(WindowTest, FrameOfAOneColumnWindowStaysInside) {
+  // Found by the windows fuzz target: the frame drew one column to the right
+  // of the window, which its closing then left on the screen.
+  Paint();
+  const Snapshot before = Take();
+  for (int column : {2, 80}) {
+    screen::WindowPush(2, column, 5, column);
+    screen::WindowFrame(1);
+    EXPECT_EQ(Cells(2, column, 1), "\xDA");
+    EXPECT_EQ(Cells(3, column, 1), "\xB3");
+    screen::WindowPop();
+    EXPECT_EQ(Take().text, before.text) << column;
+  }
 }
 
 TEST_F(WindowTest, AttributeSlotsAndSavedSlots) {

@@ -8,6 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
 namespace testsupport {
 
 std::string MakeTempDir() {
@@ -136,6 +140,49 @@ void KillProcessesMentioning(const std::string& text) {
       }
     }
   }
+}
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+RefusedRun RunRefused(const std::vector<std::string>& argv, const std::string& plan, const std::string& under,
+                      const std::vector<std::string>& env) {
+  RefusedRun r;
+  const std::string dir = MakeTempDir();
+  std::string line = "env";
+  for (const std::string& e : env) line += " " + ShellQuote(e);
+  line += " KOVA_FAIL_AT=" + ShellQuote(plan) + " KOVA_FAIL_UNDER=" + ShellQuote(under) +
+          " KOVA_FAIL_LOG=" + ShellQuote(dir + "log");
+  for (const std::string& a : argv) line += " " + ShellQuote(a);
+  line += " </dev/null >" + ShellQuote(dir + "out") + " 2>" + ShellQuote(dir + "err");
+  const int status = std::system(line.c_str());
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = Slurp(dir + "out");
+  r.err = Slurp(dir + "err");
+  std::istringstream log(Slurp(dir + "log"));
+  for (std::string l; std::getline(log, l);) {
+    if (l.rfind("fail ", 0) == 0) {
+      r.struck = true;
+      r.where = l;
+    } else if (l.rfind("calls ", 0) == 0) {
+      r.calls = l;
+    }
+  }
+  RemoveTree(dir);
+  return r;
+}
+
+bool CopyTree(const std::string& from, const std::string& to) {
+  RemoveTree(to);
+  std::error_code ec;
+  std::filesystem::copy(from, to, std::filesystem::copy_options::recursive, ec);
+  return !ec;
 }
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -28,6 +29,23 @@ std::string CommandOutput(const std::string& command);
 // `text` (a test's own temporary folder): programs a test started in a
 // terminal must not outlive it, even when the test failed half-way.
 void KillProcessesMentioning(const std::string& text);
+
+// One run of a program with a refused write planned (os.h, "refused writes").
+struct RefusedRun {
+  int code = -1;
+  std::string out, err;  // standard output and error
+  bool struck = false;   // the planned failure happened in this run
+  std::string where;     // its log line: "fail write 7 ENOSPC /path"
+  std::string calls;     // the counts at the program's end: "calls write 12 rename 3 mkdir 2"
+};
+// Runs `argv` (program first) with KOVA_FAIL_AT = `plan` and KOVA_FAIL_UNDER =
+// `under`, and the environment variables `env` ("NAME=value"). A test that
+// runs a program once per n ("write:1", "write:2", ...) stops at the first
+// run whose `struck` is false: that run no longer reached an n-th write.
+RefusedRun RunRefused(const std::vector<std::string>& argv, const std::string& plan, const std::string& under,
+                      const std::vector<std::string>& env = {});
+// Copies the folder `from` (ending with "/") to `to` (made anew).
+bool CopyTree(const std::string& from, const std::string& to);
 
 // A temporary folder that lives for the scope.
 struct TempDir {

@@ -67,8 +67,10 @@ std::string CsvLine(const std::vector<std::string>& fields) {
   for (std::size_t k = 0; k < fields.size(); ++k) {
     if (k) out += ',';
     const std::string& f = fields[k];
+    // A value that starts with the byte-order mark is quoted too: at the start
+    // of a file the reader would take the mark for the file's own.
     bool quote = f.find_first_of(",\"\r\n") != std::string::npos ||
-                 (!f.empty() && (f.front() == ' ' || f.back() == ' '));
+                 (!f.empty() && (f.front() == ' ' || f.back() == ' ')) || f.compare(0, 3, "\xEF\xBB\xBF") == 0;
     if (!quote) {
       out += f;
       continue;

@@ -3,17 +3,6 @@
 
 #include "tools/kap/kap.h"
 
-namespace kap {
-
-std::string DirArg(const std::string& dir) {
-  if (!dir.empty() && dir.back() != '/') return dir + "/";
-  return dir;
-}
-
-void Error(const std::string& text) { std::cerr << "kap: " << text << "\n"; }
-
-}  // namespace kap
-
 namespace {
 
 void Usage() {
