@@ -183,6 +183,7 @@ TEST_F(NrcTest, DamagedFilesAreRefusedAndLeftAsTheyWere) {
       {"details not numbered from 1", Replaced(good, 258 + 2, "00002")},
       {"an amount that is not digits", Replaced(good, 258 + 74, "         100")},
       {"no header first", Replaced(good, 0, "05")},
+      {"a trailer alone", good.substr(258 * 2)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
