@@ -415,11 +415,13 @@ int RunReturn(RunPresentation how) {
   if (run.stopped) ShowRunMessage(Translate(texts::kRunStopped));
 
   format::SetCurrency("");
-  if (!output::PrintClose() && spoolOpen && !run.filing) {
+  const bool spoolWritten = output::PrintClose() && spoolOpen;
+  if (spoolOpen && !spoolWritten)
     ShowRunMessage(Translate(texts::kCannotCreateSpool) + os::HostPath(output::SpoolPath()));
-    run.result = 1;
-  }
-  StartPrintProgram();
+  // A spool that could not be written is no run's output: the print
+  // program would render what an earlier run left there.
+  if (spoolWritten) StartPrintProgram();
+  else run.result = 1;
   return run.result;
 }
 
