@@ -418,10 +418,11 @@ int RunReturn(RunPresentation how) {
   const bool spoolWritten = output::PrintClose() && spoolOpen;
   if (spoolOpen && !spoolWritten)
     ShowRunMessage(Translate(texts::kCannotCreateSpool) + os::HostPath(output::SpoolPath()));
-  // A spool that could not be written is no run's output: the print
-  // program would render what an earlier run left there.
+  // A spool that could not be written is not handed to the print program,
+  // which would render what an earlier run left there. A filing run has
+  // written its files all the same.
   if (spoolWritten) StartPrintProgram();
-  else run.result = 1;
+  else if (!run.filing) run.result = 1;
   return run.result;
 }
 
