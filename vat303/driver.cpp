@@ -420,9 +420,9 @@ int RunReturn(RunPresentation how) {
     ShowRunMessage(Translate(texts::kCannotCreateSpool) + os::HostPath(output::SpoolPath()));
   // A spool that could not be written is not handed to the print program,
   // which would render what an earlier run left there. A filing run has
-  // written its files all the same.
+  // written its files all the same, but the run still failed to list them.
   if (spoolWritten) StartPrintProgram();
-  else if (!run.filing) run.result = 1;
+  else run.result = 1;
   return run.result;
 }
 
