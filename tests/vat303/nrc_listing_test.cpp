@@ -61,8 +61,8 @@ TEST_F(NrcListingTest, AcceptsTheWritersFilesInBothVersions) {
     ASSERT_EQ(vat303::RemoveNrcRequest(file), vat303::kNrcOk);  // the middle one: the last renumbered
     std::string out;
     EXPECT_EQ(List(file, out), 0);
-    EXPECT_EQ(out, "00000001R|7|OWNER 00000001R" + std::string(22, ' ') + "\n12345678Z|16800|OWNER 12345678Z" +
-                       std::string(22, ' ') + "\n");
+    EXPECT_EQ(out, "00000001R|7|OWNER 00000001R" + std::string(23, ' ') + "\n12345678Z|16800|OWNER 12345678Z" +
+                       std::string(23, ' ') + "\n");
   }
 }
 
