@@ -29,6 +29,7 @@ constexpr std::size_t kKeyModelAt = 7, kKeyYearAt = 10, kKeyPeriodAt = 14, kKeyT
 constexpr std::size_t kAmountAt = 74, kAmountWidth = 12;         // detail
 constexpr std::size_t kRecordsAt = 2, kDetailsAt = 7, kCountWidth = 5;  // trailer
 constexpr std::size_t kTotalAt = 12, kTotalWidth = 12;           // trailer
+constexpr std::int64_t kMaxRecords = 99999, kMaxTotal = 999999999999;
 
 std::string Fit(const std::string& text, std::size_t width) {
   std::string out = text.substr(0, std::min(text.size(), width));
@@ -116,8 +117,41 @@ void FindTrailer(Image& im) {
     }
 }
 
+bool AllDigits(const std::string& bytes, std::size_t at, std::size_t width) {
+  for (std::size_t i = at; i < at + width; ++i)
+    if (bytes[i] < '0' || bytes[i] > '9') return false;
+  return true;
+}
+
+// What the records before the first trailer add up to.
+struct Counted {
+  std::int64_t details = 0;
+  std::int64_t total = 0;
+};
+
+// One record up to and including the first trailer: the header first, then
+// details numbered from 1 with their amounts in digits, then a trailer whose
+// counts and total are those of the details. False when it does not fit.
+bool CountRecord(const std::string& bytes, std::size_t at, long long index, Counted& c) {
+  if (index == 0) return IsType(bytes, at, "02");
+  if (IsType(bytes, at, "05")) {
+    if (!AllDigits(bytes, at + kSequenceAt, kSequenceWidth) || !AllDigits(bytes, at + kAmountAt, kAmountWidth) ||
+        FieldNumber(bytes, at + kSequenceAt, kSequenceWidth) != c.details + 1)
+      return false;
+    ++c.details;
+    c.total += FieldNumber(bytes, at + kAmountAt, kAmountWidth);
+    return true;
+  }
+  return IsType(bytes, at, "08") && AllDigits(bytes, at + kRecordsAt, kCountWidth) &&
+         AllDigits(bytes, at + kDetailsAt, kCountWidth) && AllDigits(bytes, at + kTotalAt, kTotalWidth) &&
+         FieldNumber(bytes, at + kRecordsAt, kCountWidth) == c.details + 2 &&
+         FieldNumber(bytes, at + kDetailsAt, kCountWidth) == c.details &&
+         FieldNumber(bytes, at + kTotalAt, kTotalWidth) == c.total;
+}
+
 // Reads the file through once: every record of the version's length with
-// its CR LF, and a trailer somewhere. Keeps what follows the first trailer.
+// its CR LF; the header, the details and the first trailer adding up.
+// Keeps what follows the first trailer (records after it are kept as found).
 int Load(Image& im) {
   os::File f;
   if (!os::Open(f, im.path, "rb")) return kNrcReadError;
@@ -125,13 +159,16 @@ int Load(Image& im) {
   std::string chunk(im.record * 256, '\0');
   long long offset = 0;
   long long first = -1;
+  long long index = 0;
+  Counted counted;
   bool whole = true;
   std::size_t got;
   while (whole && (got = os::Read(f, chunk.data(), chunk.size())) > 0) {
     if (got % im.record != 0) whole = false;
-    for (std::size_t at = 0; whole && at + im.record <= got; at += im.record) {
+    for (std::size_t at = 0; whole && at + im.record <= got; at += im.record, ++index) {
       if (chunk[at + length] != '\r' || chunk[at + length + 1] != '\n') whole = false;
-      if (first < 0 && IsType(chunk, at, "08")) first = offset + static_cast<long long>(at);
+      if (first < 0 && !CountRecord(chunk, at, index, counted)) whole = false;
+      if (first < 0 && index > 0 && IsType(chunk, at, "08")) first = offset + static_cast<long long>(at);
       if (first >= 0) im.tail.append(chunk, at, im.record);
     }
     offset += static_cast<long long>(got);
@@ -213,6 +250,11 @@ int Add(Image& im, const NrcRequestFields& request) {
   } else if (im.trailerAt < im.tail.size()) {
     count = FieldNumber(im.tail, im.trailerAt + kDetailsAt, kCountWidth);
     total = FieldNumber(im.tail, im.trailerAt + kTotalAt, kTotalWidth);
+  }
+  // The trailer's fields hold at most 99999 records and a total of 12 digits.
+  if (count + 3 > kMaxRecords || request.amount < 0 || total + request.amount > kMaxTotal) {
+    ShowRunMessage(settings::Translate(texts::kNrcFull) + os::HostPath(im.path));
+    return kNrcFull;
   }
   ++count;
   total += request.amount;

@@ -47,10 +47,11 @@ std::string NrcTrailer(int version, long details, std::int64_t total);
 
 // Statuses.
 constexpr int kNrcOk = 0;
-constexpr int kNrcDamaged = 1;      // records not of the version's length, or no trailer
+constexpr int kNrcDamaged = 1;      // records not of the version's length, no trailer, or counts that do not add up
 constexpr int kNrcLocked = 2;       // the lock could not be had in time
 constexpr int kNrcWriteError = 3;   // the file (or its temporary copy) could not be written
 constexpr int kNrcReadError = 4;    // the file exists but cannot be read
+constexpr int kNrcFull = 5;         // the request would not fit the trailer's count or total
 
 // Appends the current request: a header first when the file is empty, the
 // detail over the old trailer, a new trailer after it.

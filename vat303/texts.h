@@ -36,6 +36,8 @@ inline constexpr const char* kCannotWrite = "NO ES POT ESCRIURE EL FITXER ";
 inline constexpr const char* kCannotDelete = "NO ES POT ESBORRAR EL FITXER ";
 inline constexpr const char* kNrcDamaged =
     "EL FITXER NRC EST\xB7" " MALM\xD4" "S (REGISTRES TALLATS O SENSE REGISTRE FINAL); NO S'HI HA FET CAP CANVI: ";
+inline constexpr const char* kNrcFull =
+    "EL FITXER NRC NO ADMET M\x90" "S SOL\xFA" "LICITUDS (TOTAL O NOMBRE DE REGISTRES MASSA GRANS): ";
 inline constexpr const char* kLockedByOther = "FITXER BLOQUEJAT PER UN ALTRE TERMINAL: ";
 inline constexpr const char* kRunStopped =
     "GENERACI\xE0" " ATURADA: TORNEU-LA A FER QUAN S'HAGI RESOLT EL PROBLEMA.";

@@ -86,6 +86,7 @@ void ResetScreenWorld() {
   settings::DataRoot = WorkDir();
   settings::TmpDir = WorkDir();
   settings::TermDir = WorkDir();
+  os::SetClipboardDir(WorkDir());  // the calculator's figure, never into the current folder
   settings::Idioma = "CAT";
   settings::EnvMode = "DOS";
   const int fg[5] = {15, 7, 0, 1, 14};

@@ -160,6 +160,10 @@ TEST_F(NrcTest, ATrailerThatIsNotTheLastRecordIsFoundFromTheStart) {
   EXPECT_EQ(At(r[3], 1, 24), "080000400002000000000150");
 }
 
+std::string Replaced(std::string bytes, std::size_t at, const std::string& with) {
+  return bytes.replace(at, with.size(), with);
+}
+
 TEST_F(NrcTest, DamagedFilesAreRefusedAndLeftAsTheyWere) {
   Request("12345678Z", "ONE", 100);
   vat303::AddNrcRequest(file);
@@ -172,6 +176,14 @@ TEST_F(NrcTest, DamagedFilesAreRefusedAndLeftAsTheyWere) {
       {"no trailer", good.substr(0, good.size() - 258)},
       {"records of the other version's length", good.substr(0, 257 * 2)},
       {"a record without its line end", good.substr(0, 256) + "xx" + good.substr(258)},
+      // Counts that do not add up: adding to them would write a wrong trailer.
+      {"a trailer counting another number of details", Replaced(good, 258 * 2 + 7, "00002")},
+      {"a trailer counting other records", Replaced(good, 258 * 2 + 2, "00004")},
+      {"a trailer with another total", Replaced(good, 258 * 2 + 12, "000000000101")},
+      {"details not numbered from 1", Replaced(good, 258 + 2, "00002")},
+      {"an amount that is not digits", Replaced(good, 258 + 74, "         100")},
+      {"no header first", Replaced(good, 0, "05")},
+      {"a trailer alone", good.substr(258 * 2)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -186,6 +198,22 @@ TEST_F(NrcTest, DamagedFilesAreRefusedAndLeftAsTheyWere) {
     EXPECT_NE(vat303::ShownMessages()[0].find("NRC_BANC.SOL"), std::string::npos);
     EXPECT_FALSE(os::FileExists(vat303::NrcTempPath(file)));
   }
+}
+
+TEST_F(NrcTest, ARequestPastTheTrailersLimitsIsRefusedAndTheFileKept) {
+  Request("12345678Z", "ONE", 999999999998);  // the largest total but one
+  ASSERT_EQ(vat303::AddNrcRequest(file), vat303::kNrcOk);
+  Request("23456789D", "TWO", 1);
+  ASSERT_EQ(vat303::AddNrcRequest(file), vat303::kNrcOk);  // onto the limit
+  const std::string full = Bytes();
+  EXPECT_EQ(At(Records(256)[3], 1, 24), "080000400002999999999999");
+  vat303::ClearShownMessages();
+  Request("34567890V", "THREE", 1);
+  EXPECT_EQ(vat303::AddNrcRequest(file), vat303::kNrcFull);
+  EXPECT_EQ(Bytes(), full);
+  ASSERT_FALSE(vat303::ShownMessages().empty());
+  EXPECT_NE(vat303::ShownMessages()[0].find("NRC_BANC.SOL"), std::string::npos);
+  EXPECT_FALSE(os::FileExists(vat303::NrcTempPath(file)));
 }
 
 // The file as the request algorithms change it record by record: an add
