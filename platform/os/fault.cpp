@@ -1,7 +1,9 @@
 // Refused writes for tests: the n-th write, rename or directory creation made
 // through this layer (or reported to it by the record manager) fails as a
-// full disk or a refused permission would. See os.h for the plan's format.
+// full disk or a refused permission would, or the process is killed just
+// before it. See os.h for the plan's format.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +24,7 @@ struct Plan {
   long at = 0;             // the call that fails (1-based); 0 only counts
   bool onwards = false;    // every later call of the kind fails too
   int error = ENOSPC;
+  bool kill = false;       // the process is killed (SIGKILL) instead
   std::vector<std::string> under;  // folders whose files count ("/"-ended); empty: all
   std::string log;         // host path of the log file, or ""
   long calls[3] = {0, 0, 0};
@@ -101,6 +104,7 @@ bool ParsePlan(const std::string& text, Plan& p) {
   else if (error == "EACCES") p.error = EACCES;
   else if (error == "EROFS") p.error = EROFS;
   else if (error == "EIO") p.error = EIO;
+  else if (error == "KILL") p.kill = true;
   else return false;
   return true;
 }
@@ -163,8 +167,10 @@ bool InjectedFault(FaultKind kind, const std::string& path) {
   else if (kind != p.kind) return false;
   if (p.at == 0 || number < p.at || (number > p.at && !p.onwards)) return false;
   p.struck = true;
-  LogLine(std::string("fail ") + KindName(kind) + " " + std::to_string(number) + " " + ErrorName(p.error) + " " +
-          HostPath(path));
+  LogLine(std::string("fail ") + KindName(kind) + " " + std::to_string(number) + " " +
+          (p.kill ? "KILL" : ErrorName(p.error)) + " " + HostPath(path));
+  // A crash at this moment: nothing runs after it, no exit handler, no flush.
+  if (p.kill) ::kill(::getpid(), SIGKILL);
   errno = p.error;
   return true;
 }

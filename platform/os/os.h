@@ -162,15 +162,16 @@ void SetInsertToggle(bool on);
 //   KOVA_FAIL_AT     "KIND:N[+][:ERROR]": KIND is write, rename, mkdir or any
 //                    (all three counted together); the N-th call fails, with
 //                    "+" every later one too (a disk that stays full); ERROR
-//                    is ENOSPC (the default), EACCES, EROFS or EIO. N = 0
-//                    only counts.
+//                    is ENOSPC (the default), EACCES, EROFS or EIO, or KILL:
+//                    the process is killed (SIGKILL) just before the call, a
+//                    crash at that moment. N = 0 only counts.
 //   KOVA_FAIL_UNDER  folders separated by ":"; only calls on files inside them
 //                    count (paths compared as given, relative ones from the
 //                    current directory).
 //   KOVA_FAIL_LOG    a file that gets the line "fail KIND N ERROR PATH" when the
-//                    failure strikes and "calls write W rename R mkdir M" when
-//                    the program ends, so a test can tell whether the run still
-//                    reached the N-th call.
+//                    failure strikes (before a KILL too) and "calls write W
+//                    rename R mkdir M" when the program ends, so a test can
+//                    tell whether the run still reached the N-th call.
 enum class FaultKind { Write = 0, Rename = 1, MakeDir = 2 };
 // Counts the call and tells whether it must fail (errno is then set).
 bool InjectedFault(FaultKind kind, const std::string& path);

@@ -2,6 +2,10 @@
 // as a full disk or a refused permission would, and nothing else changes.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "platform/os/os.h"
@@ -136,6 +140,26 @@ TEST_F(OsFault, OnlyFilesInsideTheGivenFoldersCount) {
   os::SetCurrentDir(here);
   EXPECT_FALSE(relative);
   EXPECT_EQ(os::FaultCalls(os::FaultKind::Write), 1);
+}
+
+TEST_F(OsFault, AKillPlanEndsTheProcessJustBeforeTheNthCall) {
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    os::SetFaultPlan("rename:2:KILL");
+    os::WriteFileAtomic(t.path + "a", "1");
+    os::WriteFileAtomic(t.path + "b", "2");  // killed with its temporary file whole, before the rename
+    os::WriteFileAtomic(t.path + "c", "3");
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGKILL);
+  EXPECT_EQ(Content(t.path + "a"), "1");
+  EXPECT_EQ(Names(t.path).size(), 2u);  // a and b's temporary file
+  EXPECT_FALSE(os::FileExists(t.path + "b"));
+  EXPECT_FALSE(os::FileExists(t.path + "c"));
 }
 
 TEST_F(OsFault, AClosedFileReportsDataThatCouldNotBeWritten) {

@@ -267,5 +267,25 @@ TEST_F(DriverTest, APrintProgramThatCannotBeStartedIsReported) {
   EXPECT_TRUE(Said(texts::kCannotStartPrint));
 }
 
+TEST_F(DriverTest, ASpoolThatCannotBeWrittenIsReportedAndAnEarlierOneIsNotPrinted) {
+  LoadOffice();
+  OpenFiles();
+  // The open, then the first line refused.
+  for (const char* plan : {"write:1", "write:2"}) {
+    for (const char* mode : {"R", "S"}) {
+      SCOPED_TRACE(std::string(plan) + " " + mode);
+      os::WriteFile(tmp + "zediridi.tmp", "DEVICEPDF\r\nPAGE 66 \r\n 1 ,AN EARLIER REPORT, 1 \r\n");
+      os::DeleteFile(exe + "printed.tmp");
+      Select(mode, "20240630", 1, 9999, "N", false);
+      os::SetFaultPlan(plan, tmp);
+      const int code = Run();
+      os::SetFaultPlan("");
+      EXPECT_EQ(code, 1);  // a filing run's files are written all the same, yet the run failed
+      EXPECT_TRUE(Said(texts::kCannotCreateSpool));
+      EXPECT_FALSE(PrintProgramRan());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace returntest
