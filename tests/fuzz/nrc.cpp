@@ -22,6 +22,7 @@
 
 #include "platform/os/os.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/vat303/nrc_sample.h"
 #include "vat303/nrc_file.h"
 #include "vat303/run_messages.h"
 
@@ -125,13 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   os::DeleteFile(File());
   if (input.find('\n') != std::string::npos) fuzz::PutFile(File(), file);
   vat303::ClearShownMessages();
-  NrcRequest = vat303::NrcRequestFields{};
-  NrcRequest.model = "303";
-  NrcRequest.year = "2024";
-  NrcRequest.period = "2T";
-  NrcRequest.presenterTaxId = "B65432106";
-  NrcRequest.account = "21000418450200051332";
-  NrcRequest.ibanPrefix = "ES91";
+  testsupport::SetSampleNrcRequest();
   int version = 2;
   os::SetFixedNow(os::DateTime{2015, 2, 1});
 

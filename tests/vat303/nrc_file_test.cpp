@@ -11,6 +11,7 @@
 
 #include "platform/os/os.h"
 #include "tests/support/test_support.h"
+#include "tests/vat303/nrc_sample.h"
 #include "vat303/nrc_file.h"
 #include "vat303/run_messages.h"
 
@@ -28,13 +29,7 @@ class NrcTest : public ::testing::Test {
     vat303::SetPresentation(vat303::RunPresentation::Batch);
     vat303::ClearShownMessages();
     Version(2);
-    NrcRequest = vat303::NrcRequestFields{};
-    NrcRequest.model = "303";
-    NrcRequest.year = "2024";
-    NrcRequest.period = "2T";
-    NrcRequest.presenterTaxId = "B65432106";
-    NrcRequest.account = "21000418450200051332";
-    NrcRequest.ibanPrefix = "ES91";
+    testsupport::SetSampleNrcRequest();
   }
   void TearDown() override {
     vat303::AbandonNrcPass();

@@ -7,6 +7,7 @@
 
 #include "platform/os/os.h"
 #include "tests/support/test_support.h"
+#include "tests/vat303/nrc_sample.h"
 #include "vat303/nrc_file.h"
 #include "vat303/run_messages.h"
 
@@ -22,13 +23,7 @@ class NrcListingTest : public ::testing::Test {
   void SetUp() override {
     file = dir.path + "NRC_BANC.SOL";
     vat303::SetPresentation(vat303::RunPresentation::Batch);
-    NrcRequest = vat303::NrcRequestFields{};
-    NrcRequest.model = "303";
-    NrcRequest.year = "2024";
-    NrcRequest.period = "2T";
-    NrcRequest.presenterTaxId = "B65432106";
-    NrcRequest.account = "21000418450200051332";
-    NrcRequest.ibanPrefix = "ES91";
+    testsupport::SetSampleNrcRequest();
   }
   void TearDown() override { os::ClearFixedNow(); }
 
