@@ -28,7 +28,15 @@ void ConfirmAndReadMessages(Office& office, const std::string& last, std::vector
       if (lastSeen) break;
       continue;
     }
-    const std::string screen = office.Screen();
+    // The frame may be captured before the box's text is drawn: read the
+    // screen until two captures agree.
+    std::string screen = office.Screen();
+    for (int i = 0; i < 20; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::string again = office.Screen();
+      if (again == screen) break;
+      screen = again;
+    }
     for (const char* text : {"INFORME : GENERATS", "INFORME DESAT A", "PROPIETARI SENSE FITXA FISCAL"})
       if (screen.find(text) != std::string::npos) seen.push_back(text);
     lastSeen = lastSeen || screen.find(last) != std::string::npos;
