@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/main_flow.h"
+#include "format/text.h"
 #include "forms/block_runner.h"
 #include "forms/form_model.h"
 #include "platform/console/console.h"
@@ -29,10 +30,7 @@ namespace {
 constexpr int kSelectionBlock = 1;
 constexpr int kPresenterBlock = 2;
 
-std::string TrimRight(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
-  return s;
-}
+using format::TrimRight;
 
 }  // namespace
 

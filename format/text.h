@@ -18,6 +18,8 @@ std::string NormalizeText(const std::string& text, int width);
 void WrapText(std::string& text, int indent, int width, const std::string& align);
 bool IsAllChar(const std::string& text, int code);
 int CenterOffset(const std::string& text, int width);
+// The text without its trailing blanks (fixed-width fields read back).
+std::string TrimRight(const std::string& text);
 
 // The reduced form of one byte, as NormalizeText maps it: digits and capitals
 // stay, small letters become capitals, CP850 letters lose their accent, every

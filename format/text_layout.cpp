@@ -121,4 +121,9 @@ int CenterOffset(const std::string& text, int width) {
   return static_cast<int>(std::clamp<long long>(diff / 2, INT_MIN, INT_MAX));
 }
 
+std::string TrimRight(const std::string& text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
 }  // namespace format

@@ -2,6 +2,7 @@
 // hooks, edits its fields one after another with the field editor, and moves
 // between fields, into follow-on blocks and out of the block by the key that
 // ended each field.
+#include "format/text.h"
 #include "forms/block_runner.h"
 
 #include <string>
@@ -66,10 +67,7 @@ bool EndsParent(int key) {
          key == kKeyDown || key == kKeyUp;
 }
 
-std::string TrimRight(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
+using format::TrimRight;
 
 int ParseNumber(const std::string& text) {
   int v = 0;

@@ -3,6 +3,7 @@
 // window that scrolls both ways. Records are read only as far as the
 // operator scrolls; every line read goes into the cache file "Browse.tmp"
 // of TmpDir, so scrolling back reads the cache, not the data file.
+#include "format/text.h"
 #include "forms/browse.h"
 
 #include <cstdint>
@@ -44,10 +45,7 @@ struct ListState {
   bool damaged = false;
 };
 
-std::string TrimRight(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
+using format::TrimRight;
 
 // An Esc keystroke waiting in the keyboard is taken, and stops the reading.
 bool EscWaiting() {

@@ -35,10 +35,7 @@ constexpr int kOwnerList = 1;
 constexpr int kPresenterBlock = 2;
 constexpr int kConfirmBlock = 3;
 
-std::string TrimRight(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
+using format::TrimRight;
 
 bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 

@@ -1,5 +1,6 @@
 // One run of the return: every territory, every owner of the range, the
 // filing files or the report, the spool and the print program.
+#include "format/text.h"
 #include "vat303/driver.h"
 
 #include <algorithm>
@@ -52,10 +53,7 @@ struct RunState {
 };
 RunState run;
 
-std::string TrimRight(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
+using format::TrimRight;
 
 std::string Fit(const std::string& text, std::size_t width) {
   std::string out = text.substr(0, std::min(text.size(), width));

@@ -1,4 +1,5 @@
 // The owner's filing file, its NRC request and the payment-type map.
+#include "format/text.h"
 #include "vat303/filing_file.h"
 
 #include <cmath>
@@ -26,10 +27,7 @@ namespace {
 constexpr int kMapSize = 9999;
 constexpr int kMapLockWaitMs = 120000;
 
-std::string TrimRight(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
+using format::TrimRight;
 
 bool HoldsSomething(const std::string& field) {
   for (char c : field)

@@ -1,4 +1,5 @@
 // The owner VAT report: heading, owner lines with their warnings, totals.
+#include "format/text.h"
 #include "vat303/report.h"
 
 #include <string>
@@ -31,10 +32,7 @@ void Justify(const char* code) {
   output::PrintJustify(c);
 }
 
-std::string TrimRight(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
+using format::TrimRight;
 
 // The six amounts at their columns, the last one ending the line.
 void PrintAmounts(const double (&values)[6]) {

@@ -214,4 +214,11 @@ TEST(TextSmall, CenterOffset) {
   EXPECT_EQ(format::CenterOffset("", 0), 0);
 }
 
+TEST(TextSmall, TrimRightTakesOnlyTrailingBlanks) {
+  EXPECT_EQ(format::TrimRight(""), "");
+  EXPECT_EQ(format::TrimRight("   "), "");
+  EXPECT_EQ(format::TrimRight(" a b  "), " a b");
+  EXPECT_EQ(format::TrimRight("a\t"), "a\t");
+}
+
 }  // namespace
