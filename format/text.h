@@ -1,6 +1,7 @@
 // Text normalisation and layout (CP850 bytes).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace format {
@@ -20,10 +21,18 @@ bool IsAllChar(const std::string& text, int code);
 int CenterOffset(const std::string& text, int width);
 // The text without its trailing blanks (fixed-width fields read back).
 std::string TrimRight(const std::string& text);
+// The text cut or blank-padded to exactly `width` bytes (fixed-width fields).
+std::string FitText(const std::string& text, std::size_t width);
 
 // The reduced form of one byte, as NormalizeText maps it: digits and capitals
 // stay, small letters become capitals, CP850 letters lose their accent, every
 // other byte becomes a blank.
 char ReduceChar(char c);
+
+// A 64-bit digest of bytes (FNV-1a), to tell whether a file is still the
+// one a run wrote or read; `h` carries a digest on over several pieces.
+constexpr std::uint64_t kBytesHashStart = 1469598103934665603ULL;
+std::uint64_t BytesHash(const char* data, std::size_t size, std::uint64_t h = kBytesHashStart);
+inline std::uint64_t BytesHash(const std::string& bytes) { return BytesHash(bytes.data(), bytes.size()); }
 
 }  // namespace format

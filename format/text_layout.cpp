@@ -126,4 +126,10 @@ std::string TrimRight(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
+std::string FitText(const std::string& text, std::size_t width) {
+  std::string out = text.substr(0, std::min(text.size(), width));
+  out.resize(width, ' ');
+  return out;
+}
+
 }  // namespace format

@@ -71,6 +71,9 @@ std::string OpenFailureText(const std::string& name, int status);
 std::string HostFileName(const std::string& name);
 std::string LockWaitText();
 const std::string& LastMessage();
+// What went wrong with the record store on a server (its host, port and
+// database and the server's words); "" for the record files.
+std::string StoreProblem();
 
 // Ends the program after a fatal open failure: closes every record file and
 // exits with code 0 (through os::EndProgram, like every other early end), or

@@ -135,6 +135,8 @@ std::string HostFileName(const std::string& name) {
 
 void SetStopExitCode(int code) { stopExitCode = code; }
 
+std::string StoreProblem() { return recman::ServerProblem(); }
+
 void StopProgram() {
   int status = 0;
   BtrCloseAll(status);

@@ -24,11 +24,13 @@
 #include "settings/config.h"
 #include "vat303/data_problems.h"
 #include "vat303/filing_file.h"
+#include "vat303/filing_pass.h"
 #include "vat303/nrc_file.h"
 #include "vat303/period_totals.h"
 #include "vat303/record_fields.h"
 #include "vat303/report.h"
 #include "vat303/return_state.h"
+#include "vat303/run_reads.h"
 #include "vat303/texts.h"
 
 namespace vat303 {
@@ -38,16 +40,12 @@ using records::OwnerRecord;
 using records::TerritoryRecord;
 using settings::Translate;
 
-// How long a pass waits for another terminal working in the same agency
-// directory (it holds the directory's NRC file for its whole pass).
-constexpr int kPassLockWaitMs = 10 * 60 * 1000;
 constexpr int kProgressEveryMs = 100;
 
 struct RunState {
-  bool filing = false;      // "S" mode
-  bool stopped = false;     // a file could not be written: no further owner is processed
+  bool filing = false;   // "S" mode
+  bool stopped = false;  // a read failed or a file could not be written: no further owner is processed
   int result = 0;
-  std::vector<bool> earlierFiles;  // by owner number: a P file was found in OutputDir
   std::int64_t lastProgress = 0;
   std::string progressTitle;
 };
@@ -55,17 +53,7 @@ RunState run;
 
 using format::TrimRight;
 
-std::string Fit(const std::string& text, std::size_t width) {
-  std::string out = text.substr(0, std::min(text.size(), width));
-  out.resize(width, ' ');
-  return out;
-}
-
-// A status that ends a loop without anything wrong: end of file, no such key.
-bool NormalEnd(int status) { return status == 0 || status == 4 || status == 9; }
-
-void ReadError(const char* file, int status) {
-  ShowRunMessage(Translate(texts::kReadError) + file + " (" + std::to_string(status) + ")");
+void Stop() {
   run.result = 1;
   run.stopped = true;
 }
@@ -101,7 +89,7 @@ void OpenProgress() {
 }
 
 void OwnerProgress() {
-  const std::string code = Fit(format::CodeText(BytesAt(OwnerRecord, kOwnerCode, kOwnerCodeWidth)), 4);
+  const std::string code = format::FitText(format::CodeText(BytesAt(OwnerRecord, kOwnerCode, kOwnerCodeWidth)), 4);
   const std::int64_t now = os::MonotonicMs();
   const bool due = now - run.lastProgress >= kProgressEveryMs;
   if (Presentation() == RunPresentation::Screen) {
@@ -120,47 +108,8 @@ void CloseProgress() {
 }
 
 // ---- the agency directory of a filing pass ----------------------------------------------
-bool InRange(const std::string& packedCode) {
-  return packedCode.compare(forms::SelFrom) >= 0 && packedCode.compare(forms::SelTo) <= 0;
-}
-
-// Takes out of the NRC image the requests of the owners of the range whose
-// earlier filing file is there, and writes the file, before any of those
-// files is touched: no request ever stays without its filing file.
-bool HasEarlierFile(const std::string& code) {
-  const int owner = std::stoi(format::UnpackDigits(code));
-  return owner < static_cast<int>(run.earlierFiles.size()) && run.earlierFiles[static_cast<std::size_t>(owner)];
-}
-
-void ForgetEarlierFile(const std::string& code) {
-  const int owner = std::stoi(format::UnpackDigits(code));
-  if (owner < static_cast<int>(run.earlierFiles.size())) run.earlierFiles[static_cast<std::size_t>(owner)] = false;
-}
-
-bool RemoveEarlierRequests() {
-  bool any = false;
-  for (int owner = 1; owner < static_cast<int>(run.earlierFiles.size()) && !any; ++owner)
-    any = run.earlierFiles[static_cast<std::size_t>(owner)] && InRange(format::PackDigits(format::ZeroPad(owner, 4)));
-  if (!any) return true;
-  int status = 0;
-  records::BtrGetByKey(records::kOwnerFile, 0, forms::SelFrom, +1, status);
-  while (status == 0 && BytesAt(OwnerRecord, kOwnerCode, kOwnerCodeWidth).compare(forms::SelTo) <= 0) {
-    const std::string code = BytesAt(OwnerRecord, kOwnerCode, kOwnerCodeWidth);
-    if (ValidOwnerCode(code) && HasEarlierFile(code)) {
-      NrcRequest.ownerTaxId = BytesAt(OwnerRecord, kOwnerTaxId + 2, 9);
-      RemoveNrcRequest(NrcFile);
-    }
-    records::BtrMove(records::kOwnerFile, 1, status);
-  }
-  if (!NormalEnd(status)) {
-    ReadError("DADES\\VPropiet", status);
-    return false;
-  }
-  return NrcCheckpoint() == kNrcOk;
-}
-
-// Chooses and prepares OutputDir for the current territory. False when the
-// territory gets no files (the operator has been told why).
+// Chooses OutputDir for the current territory and opens its pass. False
+// when the territory gets no files (the operator has been told why).
 bool OpenAgencyDirectory() {
   // The code's value is its two digits (as unpacking reads any byte), so two
   // territory records may share an agency directory.
@@ -173,60 +122,29 @@ bool OpenAgencyDirectory() {
   }
   OutputDir = output::FullPath(settings::DataRoot + agency + "303M" + Year + "." + std::to_string(Quarter) + "T");
   NrcFile = OutputDir + "NRC_BANC.SOL";
-  output::MakePath(OutputDir);
-  if (!os::DirExists(OutputDir)) {
-    ShowRunMessage(Translate(texts::kCannotUseDir) + OutputDir);
-    run.result = 1;
-    return false;
-  }
-  // The lock on the NRC file keeps every other terminal out of this
-  // directory until the pass ends.
-  if (OpenNrcPass(NrcFile, kPassLockWaitMs) != kNrcOk) {
-    run.result = 1;
-    return false;
-  }
-  std::vector<os::DirEntry> entries;
-  if (!os::ListDir(OutputDir, entries)) {
-    AbandonNrcPass();
-    ShowRunMessage(Translate(texts::kCannotUseDir) + OutputDir);
-    run.result = 1;
-    return false;
-  }
-  run.earlierFiles.assign(10000, false);
-  for (const os::DirEntry& e : entries) {
-    if (e.isDir) continue;
-    const std::string& n = e.name;
-    // Temporary files of a run that was killed.
-    if (n.size() > 5 && n[0] == '~' && n.compare(n.size() - 4, 4, ".tmp") == 0) {
-      os::DeleteFile(OutputDir + n);
-      continue;
-    }
-    if (n.size() == 5 && n[0] == 'P' && n.find_first_not_of("0123456789", 1) == std::string::npos)
-      run.earlierFiles[static_cast<std::size_t>(std::stoi(n.substr(1)))] = true;
-  }
-  if (!RemoveEarlierRequests()) {
-    AbandonNrcPass();
-    run.result = 1;
-    return false;
-  }
-  return true;
+  if (OpenFilingPass()) return true;
+  run.result = 1;
+  return false;
 }
 
-void CloseAgencyDirectory() {
-  if (CloseNrcPass() != kNrcOk) run.result = 1;
+// The territory's summary: the files written and removed, and what became
+// of the requests.
+void TerritoryMessage() {
+  const PassCounts& counts = FilingPassCounts();
+  if (FilesWritten == 0 && counts.removed == 0 && !counts.requestsNotSaved) return;
+  // (NumText writes nothing for zero.)
+  std::string text = Translate(texts::kReportGenerated) + (FilesWritten > 0 ? format::NumText(FilesWritten) : "0") +
+                     Translate(texts::kFilesIn) + OutputDir;
+  if (counts.removed > 0)
+    text += Translate(texts::kFilesRemoved) + format::NumText(counts.removed) + Translate(texts::kEarlierFiles);
+  if (counts.requestsNotSaved) text += Translate(texts::kRequestsNotSaved);
+  if (counts.otherAccount && !counts.requestsNotSaved) text += Translate(texts::kOtherAccount) + counts.headerAccount;
+  ShowRunMessage(text);
 }
 
 // ---- one owner -----------------------------------------------------------------------
-void DeleteEarlierFile(const std::string& code) {
-  if (!HasEarlierFile(code)) return;
-  if (!os::DeleteFile(FilingFile) && os::FileExists(FilingFile)) {
-    ShowRunMessage(Translate(texts::kCannotDelete) + os::HostPath(FilingFile));
-    run.result = 1;
-    run.stopped = true;
-  }
-  ForgetEarlierFile(code);
-}
-
+// Reads everything the owner's return needs, then writes or removes. A read
+// that fails stops the run before anything of the owner is touched.
 void ProcessOwner() {
   const std::string code = BytesAt(OwnerRecord, kOwnerCode, kOwnerCodeWidth);
   if (!ValidOwnerCode(code)) {
@@ -244,9 +162,9 @@ void ProcessOwner() {
   std::string& fiscal = records::FiscalRecord;
   if (fiscal.size() < kFiscalTaxId + kTaxIdWidth) fiscal.resize(kFiscalTaxId + kTaxIdWidth, '\0');
   fiscal.replace(kFiscalTaxId, kTaxIdWidth, taxId);
-  int fiscalStatus = 0;
-  records::BtrGetByKey(records::kFiscalFile, 0, fiscal.substr(kFiscalTaxId, kTaxIdWidth), 0, fiscalStatus);
-  HasFiscalRecord = fiscalStatus == 0;
+  const ReadResult fiscalRead = RunGetByKey(records::kFiscalFile, 0, fiscal.substr(kFiscalTaxId, kTaxIdWidth), 0);
+  if (fiscalRead == ReadResult::Failed) return Stop();
+  HasFiscalRecord = fiscalRead == ReadResult::Found;
 
   HasAccount = true;
   if (forms::SelPayment == "D") HasAccount = TrimRight(BytesAt(OwnerRecord, kOwnerAccount, kOwnerAccountWidth)).size() > 4;
@@ -257,27 +175,20 @@ void ProcessOwner() {
     // Regime dates before 2014 count as no date at all (the buffer only).
     if (BytesAt(OwnerRecord, kRegimeDate, 4).compare(format::PackDigits("20140101")) < 0)
       OwnerRecord.replace(kRegimeDate, 4, format::PackDigits("00000000"));
-    SumPeriod();
+    if (!SumPeriod()) return Stop();
     if (PeriodTotals.FoundAny) {
       if (!run.filing) {
         ReportLine();
       } else if (IsSpanish && HasTaxId && HasAccount) {
         const FilingOutcome outcome = WriteFilingFile();
+        if (outcome == FilingOutcome::Failed) return Stop();  // the earlier file (if any) stays
         written = outcome == FilingOutcome::Written;
-        if (outcome == FilingOutcome::Failed) {
-          // The earlier file (if any) stays where it was.
-          run.result = 1;
-          run.stopped = true;
-          ForgetEarlierFile(code);
-          return;
-        }
       }
     }
   }
-  if (run.filing) {
-    if (written) ForgetEarlierFile(code);  // replaced by the new file
-    else DeleteEarlierFile(code);
-  }
+  // The owner's data were read and show nothing to file: its earlier file
+  // and request go.
+  if (run.filing && !written && !RemoveFilingFile(std::stoi(digits))) Stop();
 }
 
 void ProcessTerritory() {
@@ -287,33 +198,33 @@ void ProcessTerritory() {
   if (run.filing) pass = OpenAgencyDirectory();
   FilesWritten = 0;
   if (pass) {
-    int status = 0;
-    records::BtrGetByKey(records::kOwnerFile, 0, forms::SelFrom, +1, status);
-    while (status == 0 && !run.stopped &&
+    ReadResult owner = RunGetByKey(records::kOwnerFile, 0, forms::SelFrom, +1);
+    while (owner == ReadResult::Found && !run.stopped &&
            BytesAt(OwnerRecord, kOwnerCode, kOwnerCodeWidth).compare(forms::SelTo) <= 0) {
       ProcessOwner();
-      if (!run.stopped) records::BtrMove(records::kOwnerFile, 1, status);
+      if (!run.stopped) owner = RunMoveNext(records::kOwnerFile);
     }
-    if (!NormalEnd(status)) ReadError("DADES\\VPropiet", status);
+    if (owner == ReadResult::Failed) Stop();
     if (!run.filing && ReportPageCount() > 0) ReportTotals();
-    if (run.filing) CloseAgencyDirectory();
-    if (run.filing && FilesWritten > 0)
-      ShowRunMessage(Translate(texts::kReportGenerated) + format::NumText(FilesWritten) +
-                     Translate(texts::kFilesIn) + OutputDir);
+    if (run.filing) {
+      // Whatever stopped the run, what this pass did is saved and said.
+      if (!CloseFilingPass()) Stop();
+      TerritoryMessage();
+    }
   }
   ShowRunMessages(TakeDataProblems());
   CloseProgress();
 }
 
 // The territory codes of the table, for the check of the groups' codes.
-void ReadKnownTerritories() {
+bool ReadKnownTerritories() {
   KnownTerritories.clear();
-  int status = 0;
-  records::BtrGetByKey(records::kTerritoryFile, 0, "", +1, status);
-  while (status == 0) {
+  ReadResult read = RunGetByKey(records::kTerritoryFile, 0, "", +1);
+  while (read == ReadResult::Found) {
     KnownTerritories += static_cast<char>(ByteAt(TerritoryRecord, kTerritoryCode));
-    records::BtrMove(records::kTerritoryFile, 1, status);
+    read = RunMoveNext(records::kTerritoryFile);
   }
+  return read != ReadResult::Failed;
 }
 
 void PrepareRun() {
@@ -333,14 +244,13 @@ void PrepareRun() {
 }
 
 void Territories() {
-  ReadKnownTerritories();
-  int status = 0;
-  records::BtrGetByKey(records::kTerritoryFile, 0, "", +1, status);
-  while (status == 0 && !run.stopped) {
+  if (!ReadKnownTerritories()) return Stop();
+  ReadResult read = RunGetByKey(records::kTerritoryFile, 0, "", +1);
+  while (read == ReadResult::Found && !run.stopped) {
     ProcessTerritory();
-    records::BtrMove(records::kTerritoryFile, 1, status);
+    if (!run.stopped) read = RunMoveNext(records::kTerritoryFile);
   }
-  if (!NormalEnd(status)) ReadError("TAULES\\UTerrito", status);
+  if (read == ReadResult::Failed) Stop();
 }
 
 void StartPrintProgram() {
@@ -393,6 +303,7 @@ int RunReturn(RunPresentation how) {
   ResetDataProblems();
   run = RunState{};
   run.filing = forms::SelMode == "S";
+  BeginFilingRun();
   HolderName = settings::IniRead(settings::UserSettingsFile(), "Titular", "Nom");
   HolderTaxId = settings::IniRead(settings::UserSettingsFile(), "Titular", "NIF");
 
@@ -401,6 +312,8 @@ int RunReturn(RunPresentation how) {
   if (forms::SelMode == "R") format::SetCurrency("p");
 
   PrepareRun();
+  // What a run that did not end left half done is put right before anything else.
+  RepairInterruptedPasses();
   const bool holderKnown = !TrimRight(NrcRequest.presenterTaxId).empty();
   if (!run.filing && !spoolOpen) {
     run.result = 1;  // a report with nowhere to go

@@ -15,6 +15,7 @@
 #include "settings/config.h"
 #include "vat303/data_problems.h"
 #include "vat303/filing_layout.h"
+#include "vat303/filing_pass.h"
 #include "vat303/nrc_file.h"
 #include "vat303/record_fields.h"
 #include "vat303/return_state.h"
@@ -52,33 +53,52 @@ std::string TempPathFor(const std::string& path) {
   return dir + "~" + path.substr(dir.size()) + ".tmp";
 }
 
-bool ReplaceFile(const std::string& path, const std::string& data, bool flush) {
+bool WriteTempFile(const std::string& path, const std::string& data, bool flush) {
   const std::string temp = TempPathFor(path);
   os::File f;
   if (!os::Open(f, temp, "wb")) return false;
   bool ok = os::Write(f, data);
   // Seeking flushes the stream's buffer and reports a write that failed.
   ok = ok && (flush ? os::Flush(f) : os::Seek(f, 0));
-  os::Close(f);
-  ok = ok && os::FileSize(temp) == static_cast<long long>(data.size()) && os::RenameFile(temp, path);
+  ok = os::Close(f) && ok && os::FileSize(temp) == static_cast<long long>(data.size());
   if (!ok) os::DeleteFile(temp);
   return ok;
 }
 
+bool ReplaceFile(const std::string& path, const std::string& data, bool flush) {
+  if (!WriteTempFile(path, data, flush)) return false;
+  if (os::RenameFile(TempPathFor(path), path)) return true;
+  os::DeleteFile(TempPathFor(path));
+  return false;
+}
+
 std::string PaymentMapPath() { return settings::DataRoot + "DADES\\V303.MAP"; }
+
+std::string ReadPaymentMap() {
+  std::string map;
+  os::ReadFile(PaymentMapPath(), map);
+  if (map.size() < kMapSize) map.resize(kMapSize, ' ');
+  return map;
+}
 
 bool RecordPaymentType(int owner, char payment) {
   if (owner < 1 || owner > kMapSize) return false;
   const std::string path = PaymentMapPath();
   if (os::FileSize(path) < kMapSize) {
-    // Missing or short: a new map of blanks, put in place whole, under the
-    // map's lock so that two terminals cannot both make it.
+    // Missing or short: made up to its length with blanks, keeping the
+    // bytes it has, and put in place whole, under the map's lock so that
+    // two terminals cannot both make it.
     os::Lock lock;
     if (!LockMap(lock, path + ".lck")) return false;
     bool ok = true;
     bool made = false;
     if (os::FileSize(path) < kMapSize) {
-      std::string map(kMapSize, ' ');
+      std::string map;
+      if (os::FileExists(path) && !os::ReadFile(path, map)) {
+        os::Unlock(lock);
+        return false;
+      }
+      map.resize(kMapSize, ' ');
       map[static_cast<std::size_t>(owner - 1)] = payment;
       ok = ReplaceFile(path, map, true);
       made = true;
@@ -116,27 +136,54 @@ FilingOutcome WriteFilingFile() {
   }
   if (!HasFiscalRecord) NoteDataProblem(DataProblem::NoFiscalRecord, owner);
 
-  const FilingValues values = CurrentFilingValues(name);
-  if (!ReplaceFile(FilingFile, FilingText(values), false)) {
-    ShowRunMessage(settings::Translate(texts::kCannotWrite) + os::HostPath(FilingFile));
-    return FilingOutcome::Failed;
-  }
-
-  if (forms::SelPayment == "N" && PeriodTotals.SumBalance > 0) {
+  const bool request = forms::SelPayment == "N" && PeriodTotals.SumBalance > 0;
+  if (request) {
     NrcRequest.ownerTaxId = BytesAt(records::FiscalRecord, kFiscalTaxId + 2, 9);
     NrcRequest.name = name.substr(0, 38);
     NrcRequest.amount = static_cast<std::int64_t>(std::nearbyint(PeriodTotals.SumBalance));
-    // The NRC module tells the operator itself what went wrong.
-    if (AddNrcRequest(NrcFile) != kNrcOk) return FilingOutcome::Failed;
   }
-
-  const char payment = forms::SelPayment.empty() ? ' ' : forms::SelPayment[0];
-  if (!RecordPaymentType(std::stoi(owner), payment)) {
-    ShowRunMessage(settings::Translate(texts::kCannotWrite) + os::HostPath(PaymentMapPath()));
-    return FilingOutcome::Failed;
-  }
+  // The pass tells the operator itself what went wrong.
+  if (!PutFilingFile(std::stoi(owner), FilingText(CurrentFilingValues(name)), request)) return FilingOutcome::Failed;
   ++FilesWritten;
   return FilingOutcome::Written;
+}
+
+bool FilingFileRequest(const std::string& bytes, NrcRequestFields& request) {
+  // Page 01's return type, tax identifier and name, and page 03's result,
+  // found in the design (the annual pages come after both).
+  struct Place {
+    FieldSource source;
+    int page;
+    int offset = -1;
+    int width = 0;
+  };
+  static const std::vector<Place> places = [] {
+    std::vector<Place> out = {{FieldSource::ReturnType, 2}, {FieldSource::OwnerTaxId, 2},
+                              {FieldSource::FilingName, 2}, {FieldSource::FinalResult, 3}};
+    for (Place& p : out) {
+      int start = 0;
+      for (int i = 0; i < p.page; ++i) start += FilingPages()[static_cast<std::size_t>(i)].length;
+      for (const FilingField& f : FilingFields())
+        if (f.page == p.page && f.source == p.source && p.offset < 0) {
+          p.offset = start + f.position - 1;
+          p.width = f.width;
+        }
+    }
+    return out;
+  }();
+  for (const Place& p : places)
+    if (p.offset < 0 || bytes.size() < static_cast<std::size_t>(p.offset + p.width)) return false;
+  const auto field = [&](const Place& p, int width) {
+    return bytes.substr(static_cast<std::size_t>(p.offset), static_cast<std::size_t>(width));
+  };
+  const std::string result = field(places[3], places[3].width);
+  if (bytes[static_cast<std::size_t>(places[0].offset)] != 'I' ||
+      result.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  request.ownerTaxId = field(places[1], 9);
+  request.name = field(places[2], 38);
+  request.amount = std::stoll(result);
+  return request.amount > 0;
 }
 
 }  // namespace vat303

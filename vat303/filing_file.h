@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "vat303/nrc_file.h"
+
 namespace vat303 {
 
 enum class FilingOutcome {
@@ -13,10 +15,17 @@ enum class FilingOutcome {
 
 // Writes FilingFile for the current owner of a filing run: the name fields
 // from the fiscal record (or, without one, from the owner record), the file
-// through a temporary name renamed into place, the NRC request when the
-// payment is "N" and the balance positive, the payment type into the map.
-// Counted in FilesWritten only when all of that succeeded.
+// put in place by the territory's pass (filing_pass.h) with the NRC request
+// when the payment is "N" and the balance positive, and the payment type in
+// the map. Counted in FilesWritten only when all of that succeeded.
 FilingOutcome WriteFilingFile();
+
+// The NRC request a filing file asks for when it is filed with payment "N":
+// its tax identifier, the first 38 characters of its name field and its
+// final result, when that is positive and the return type is "I". Fills the
+// owner part of `request`; false when the file asks for none (or is too
+// short to be a filing file).
+bool FilingFileRequest(const std::string& bytes, NrcRequestFields& request);
 
 // The 80-character name field of the current owner ("" when nothing of the
 // name can be filed).
@@ -26,14 +35,19 @@ std::string FilingNameField();
 // `path`: "~" + its name + ".tmp" in the same folder. Leftovers of a killed
 // run are deleted at the start of the next pass over the folder.
 std::string TempPathFor(const std::string& path);
+// Writes `data` to TempPathFor(path) (checked to have its whole length).
+bool WriteTempFile(const std::string& path, const std::string& data, bool flush);
 // Writes `data` to TempPathFor(path) and renames it over `path`.
 bool ReplaceFile(const std::string& path, const std::string& data, bool flush);
 
 // "DADES\V303.MAP" under DataRoot: one byte per owner number (1-9999), the
 // payment type of the last filing file written for that owner. Made
-// atomically (9999 blanks) when missing or short; each update takes the
-// map's lock so terminals never lose each other's bytes.
+// atomically (9999 blanks) when missing, and a short one (cut by a crash or
+// a copy) made up to its length with blanks keeping the bytes it has, under
+// the map's lock so terminals never lose each other's bytes.
 std::string PaymentMapPath();
 bool RecordPaymentType(int owner, char payment);
+// The whole map as it is now, made up to its length with blanks.
+std::string ReadPaymentMap();
 
 }  // namespace vat303

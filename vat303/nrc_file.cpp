@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "format/numbers.h"
 #include "format/taxid.h"
+#include "format/text.h"
 #include "platform/os/os.h"
 #include "records/btr.h"
 #include "settings/catalogue.h"
@@ -31,11 +33,6 @@ constexpr std::size_t kRecordsAt = 2, kDetailsAt = 7, kCountWidth = 5;  // trail
 constexpr std::size_t kTotalAt = 12, kTotalWidth = 12;           // trailer
 constexpr std::int64_t kMaxRecords = 99999, kMaxTotal = 999999999999;
 
-std::string Fit(const std::string& text, std::size_t width) {
-  std::string out = text.substr(0, std::min(text.size(), width));
-  out.resize(width, ' ');
-  return out;
-}
 
 std::string Digits(std::int64_t value, int width) { return format::ZeroPad(static_cast<double>(value), width); }
 
@@ -58,12 +55,15 @@ std::string Today() {
   return Digits(now.year, 4) + Digits(now.month, 2) + Digits(now.day, 2);
 }
 
-// Model, year, period and owner tax identifier: what identifies a request.
-constexpr std::size_t kRequestKeyLength = 18;
+// What identifies a request: model, year, period, the owner's tax
+// identifier, name and amount, as the detail holds them. Two requests equal
+// in all of them are interchangeable.
+constexpr std::size_t kRequestKeyLength = 3 + 4 + 2 + 9 + 38 + 12;
 using RequestKeyBytes = std::array<char, kRequestKeyLength>;
 
 RequestKeyBytes RequestKey(const NrcRequestFields& r) {
-  const std::string text = Fit(r.model, 3) + Fit(r.year, 4) + Fit(r.period, 2) + Fit(r.ownerTaxId, 9);
+  const std::string text = format::FitText(r.model, 3) + format::FitText(r.year, 4) + format::FitText(r.period, 2) + format::FitText(r.ownerTaxId, 9) +
+                           format::FitText(r.name, 38) + Digits(r.amount, 12);
   RequestKeyBytes key;
   std::copy(text.begin(), text.end(), key.begin());
   return key;
@@ -74,7 +74,8 @@ RequestKeyBytes DetailKey(const std::string& bytes, std::size_t at) {
   auto out = std::copy_n(bytes.begin() + static_cast<long>(at + kKeyModelAt), 3, key.begin());
   out = std::copy_n(bytes.begin() + static_cast<long>(at + kKeyYearAt), 4, out);
   out = std::copy_n(bytes.begin() + static_cast<long>(at + kKeyPeriodAt), 2, out);
-  std::copy_n(bytes.begin() + static_cast<long>(at + kKeyTaxIdAt), 9, out);
+  out = std::copy_n(bytes.begin() + static_cast<long>(at + kKeyTaxIdAt), 9 + 38, out);
+  std::copy_n(bytes.begin() + static_cast<long>(at + kAmountAt), kAmountWidth, out);
   return key;
 }
 
@@ -86,7 +87,9 @@ bool IsType(const std::string& bytes, std::size_t at, const char* type) {
 // the file on disk up to its first trailer is kept there (`keep` bytes) and
 // copied when the file is written; `tail` holds the rest of the new file,
 // from the first trailer on, with the requests added since the last write
-// before it. Removals are applied while the file is copied.
+// before it. Removals are applied while the file is copied. Until then the
+// details keep the numbers they had before the removals, and the copy
+// numbers them down.
 struct Image {
   std::string path;
   os::Lock lock;
@@ -103,6 +106,13 @@ struct Image {
   std::int64_t details = 0;      // detail count of the trailer
   // Removals asked for and not applied yet (request keys, one per removal).
   std::vector<RequestKeyBytes> removals;
+  // How many details of each request the new file holds, removals and adds
+  // counted as they are asked for: a removal takes out only a request that
+  // is there at that moment, never one added after it.
+  std::map<RequestKeyBytes, int> present;
+  std::string header;            // the file's header record, "" while it has none
+  std::uint64_t digest = 0;      // of the file on disk, when `digestKnown`
+  bool digestKnown = false;
 };
 
 Image pass;
@@ -162,20 +172,26 @@ int Load(Image& im) {
   long long index = 0;
   Counted counted;
   bool whole = true;
+  std::uint64_t digest = format::kBytesHashStart;
   std::size_t got;
   while (whole && (got = os::Read(f, chunk.data(), chunk.size())) > 0) {
+    digest = format::BytesHash(chunk.data(), got, digest);
     if (got % im.record != 0) whole = false;
     for (std::size_t at = 0; whole && at + im.record <= got; at += im.record, ++index) {
       if (chunk[at + length] != '\r' || chunk[at + length + 1] != '\n') whole = false;
       if (first < 0 && !CountRecord(chunk, at, index, counted)) whole = false;
       if (first < 0 && index > 0 && IsType(chunk, at, "08")) first = offset + static_cast<long long>(at);
       if (first >= 0) im.tail.append(chunk, at, im.record);
+      if (index == 0) im.header = chunk.substr(at, length);
+      if (IsType(chunk, at, "05")) ++im.present[DetailKey(chunk, at)];
     }
     offset += static_cast<long long>(got);
   }
   os::Close(f);
   if (!whole || (offset > 0 && first < 0)) return kNrcDamaged;
   im.keep = first < 0 ? 0 : first;
+  im.digest = digest;
+  im.digestKnown = true;
   FindTrailer(im);
   return kNrcOk;
 }
@@ -230,31 +246,47 @@ void RemoveInBlock(Image& im, std::vector<int>& left, std::string& block, std::i
   block.resize(to);
 }
 
-void Remove(Image& im, const NrcRequestFields& request) {
+bool Remove(Image& im, const NrcRequestFields& request) {
   if (!im.existed && im.keep == 0 && im.tail.empty()) im.createEmpty = true;
-  im.removals.push_back(RequestKey(request));
+  const RequestKeyBytes key = RequestKey(request);
+  auto held = im.present.find(key);
+  if (held == im.present.end() || held->second == 0) return false;
+  --held->second;
+  im.removals.push_back(key);
+  return true;
+}
+
+// The trailer's count and total before the pending removals.
+void TrailerCounts(const Image& im, std::int64_t& count, std::int64_t& total) {
+  count = total = 0;
+  if (im.trailerAt < im.tail.size()) {
+    count = FieldNumber(im.tail, im.trailerAt + kDetailsAt, kCountWidth);
+    total = FieldNumber(im.tail, im.trailerAt + kTotalAt, kTotalWidth);
+  }
+}
+
+// The trailer's fields hold at most 99999 records and a total of 12 digits.
+// Reckoned before the pending removals, as the details are numbered until
+// the file is written.
+bool HasRoom(const Image& im, std::int64_t amount) {
+  std::int64_t count = 0, total = 0;
+  TrailerCounts(im, count, total);
+  return count + 3 <= kMaxRecords && amount >= 0 && total + amount <= kMaxTotal;
 }
 
 int Write(Image& im);
 
 int Add(Image& im, const NrcRequestFields& request) {
-  // A removal asked for before comes first: the trailer must count it.
-  if (!im.removals.empty()) {
-    const int status = Write(im);
-    if (status != kNrcOk) return status;
-  }
-  std::int64_t count = 0, total = 0;
-  if (im.keep == 0 && im.tail.empty()) {
-    im.tail = NrcHeader(request, im.version, Today()) + "\r\n";
-    im.trailerAt = im.tail.size();
-  } else if (im.trailerAt < im.tail.size()) {
-    count = FieldNumber(im.tail, im.trailerAt + kDetailsAt, kCountWidth);
-    total = FieldNumber(im.tail, im.trailerAt + kTotalAt, kTotalWidth);
-  }
-  // The trailer's fields hold at most 99999 records and a total of 12 digits.
-  if (count + 3 > kMaxRecords || request.amount < 0 || total + request.amount > kMaxTotal) {
+  if (!HasRoom(im, request.amount)) {
     ShowRunMessage(settings::Translate(texts::kNrcFull) + os::HostPath(im.path));
     return kNrcFull;
+  }
+  std::int64_t count = 0, total = 0;
+  TrailerCounts(im, count, total);
+  if (im.keep == 0 && im.tail.empty()) {
+    im.header = NrcHeader(request, im.version, Today());
+    im.tail = im.header + "\r\n";
+    im.trailerAt = im.tail.size();
   }
   ++count;
   total += request.amount;
@@ -266,6 +298,7 @@ int Add(Image& im, const NrcRequestFields& request) {
   im.details = count;
   im.dirty = true;
   ++im.pendingAdds;
+  ++im.present[RequestKey(request)];
   return kNrcOk;
 }
 
@@ -282,6 +315,7 @@ std::string BaseName(const std::string& file) {
 int Lock(Image& im, int waitMs) {
   const std::string dir = NrcLockDirectory(im.path);
   if (os::LockDirectory(im.lock, dir, 0)) return kNrcOk;
+  if (waitMs == kNrcTryOnce) return kNrcLocked;
   if (!os::DirExists(dir)) {
     ShowRunMessage(settings::Translate(texts::kCannotUseDir) + os::HostPath(dir));
     return kNrcWriteError;
@@ -365,6 +399,7 @@ int Write(Image& im) {
       im.dirty = false;
       im.existed = true;
       im.pendingAdds = 0;
+      im.digestKnown = false;
       return kNrcOk;
     }
     os::SleepMs(20 * (attempt + 1));
@@ -402,24 +437,24 @@ int NrcVersion() {
 int NrcRecordLength(int version) { return version == 1 ? 255 : 256; }
 
 std::string NrcHeader(const NrcRequestFields& r, int version, const std::string& date) {
-  const std::string account = Fit(r.account, 20);
-  std::string h = "02" + std::string("1") + Fit(r.presenterTaxId, 9) + "-000" + std::string(17, ' ') + "0" +
-                  account + std::string(20, ' ') + account.substr(0, 4) + Fit(date, 8) + "E" + "I" +
-                  Fit(date, 8) + "I" + "R" + Digits(version, 2) + std::string(10, ' ');
+  const std::string account = format::FitText(r.account, 20);
+  std::string h = "02" + std::string("1") + format::FitText(r.presenterTaxId, 9) + "-000" + std::string(17, ' ') + "0" +
+                  account + std::string(20, ' ') + account.substr(0, 4) + format::FitText(date, 8) + "E" + "I" +
+                  format::FitText(date, 8) + "I" + "R" + Digits(version, 2) + std::string(10, ' ');
   if (version == 1) h += std::string(145, ' ');
-  else h += " " + Fit(r.ibanPrefix, 4) + std::string(141, ' ');
+  else h += " " + format::FitText(r.ibanPrefix, 4) + std::string(141, ' ');
   return h;
 }
 
 std::string NrcDetail(const NrcRequestFields& r, int version, long sequence) {
-  const std::string taxId = Fit(r.ownerTaxId, 9);
-  const std::string name = Fit(r.name, 38);
+  const std::string taxId = format::FitText(r.ownerTaxId, 9);
+  const std::string name = format::FitText(r.name, 38);
   std::string initial(4, ' ');
   if (format::IsPersonIdChar(taxId[0])) {
     const std::size_t first = name.find_first_not_of(' ');
     if (first != std::string::npos) initial[0] = name[first];
   }
-  std::string d = "05" + Digits(sequence, 5) + Fit(r.model, 3) + Fit(r.year, 4) + Fit(r.period, 2) + "E" +
+  std::string d = "05" + Digits(sequence, 5) + format::FitText(r.model, 3) + format::FitText(r.year, 4) + format::FitText(r.period, 2) + "E" +
                   "I" + taxId + name + initial + "00000" + Digits(r.amount, 12) + "000000000000" + " " +
                   std::string(20, '0') + std::string(48, ' ');
   d += std::string(version == 1 ? 88 : 89, ' ');
@@ -438,24 +473,23 @@ std::string NrcLockDirectory(const std::string& file) {
 
 std::string NrcTempPath(const std::string& file) { return Directory(file) + "~" + BaseName(file) + ".tmp"; }
 
+// Inside a pass the file is written when the pass ends (or at an explicit
+// checkpoint): until then the file on disk is the one the pass found, which
+// the pass's journal depends on.
 int AddNrcRequest(const std::string& file) {
   const NrcRequestFields request = NrcRequest;
-  int status = Single(file, [&](Image& im) { return Add(im, request); });
-  if (status != kNrcOk || !(pass.open && pass.path == file)) return status;
-  // Inside a pass the file is written at checkpoints: every 64 requests at
-  // first, then each time the pending requests reach an eighth of the file,
-  // so a pass writes the file a bounded number of times its final size and
-  // holds at most an eighth of it in memory.
-  if (pass.pendingAdds >= std::max<std::int64_t>(64, pass.details / 8)) return Write(pass);
-  return kNrcOk;
+  return Single(file, [&](Image& im) { return Add(im, request); });
 }
 
-int RemoveNrcRequest(const std::string& file) {
+int RemoveNrcRequest(const std::string& file, bool* removed) {
   const NrcRequestFields request = NrcRequest;
-  return Single(file, [&](Image& im) {
-    Remove(im, request);
+  bool found = false;
+  const int status = Single(file, [&](Image& im) {
+    found = Remove(im, request);
     return kNrcOk;
   });
+  if (removed) *removed = status == kNrcOk && found;
+  return status;
 }
 
 int OpenNrcPass(const std::string& file, int waitMs) {
@@ -479,5 +513,34 @@ void AbandonNrcPass() {
 }
 
 int NrcPendingAdds() { return pass.open ? pass.pendingAdds : 0; }
+
+bool NrcPassHasRoomFor(std::int64_t amount) { return pass.open && HasRoom(pass, amount); }
+
+void NrcPassKeepFile() {
+  if (pass.open && !pass.existed && pass.keep == 0 && pass.tail.empty()) pass.createEmpty = true;
+}
+
+bool NrcPassHolds(const NrcRequestFields& request) {
+  if (!pass.open) return false;
+  auto held = pass.present.find(RequestKey(request));
+  return held != pass.present.end() && held->second > 0;
+}
+
+bool NrcPassHeader(std::string& account, std::string& ibanPrefix) {
+  if (!pass.open || pass.header.size() < 115) return false;
+  account = pass.header.substr(34, 20);
+  ibanPrefix = pass.version == 2 ? pass.header.substr(111, 4) : std::string();
+  return true;
+}
+
+std::uint64_t NrcPassFileDigest() {
+  if (!pass.open) return 0;
+  if (!pass.digestKnown) {
+    std::string bytes;
+    pass.digest = os::ReadFile(pass.path, bytes) ? format::BytesHash(bytes) : format::BytesHash("", 0);
+    pass.digestKnown = true;
+  }
+  return pass.digest;
+}
 
 }  // namespace vat303

@@ -8,10 +8,15 @@
 // terminal or a killed run sees the old file or the new one, never a cut one.
 //
 // A territory pass of the driver opens the file once (OpenNrcPass): the lock
-// is held and the file kept in memory until ClosePass, so each request added
-// or removed costs a constant, and the file is written at checkpoints. The
-// public AddNrcRequest and RemoveNrcRequest work on that image when it is
-// the file asked for, and otherwise open, change and replace the file alone.
+// is held and the changes kept in memory until CloseNrcPass writes the file,
+// so each request added or removed costs a constant and the file on disk
+// stays the one the pass found until the pass ends. The public
+// AddNrcRequest and RemoveNrcRequest work on that image when it is the file
+// asked for, and otherwise open, change and replace the file alone.
+//
+// A request is identified by model, year, period, the owner's tax
+// identifier, name and amount: the filing file it belongs to holds the same
+// three. Two requests equal in all of them are interchangeable.
 #pragma once
 
 #include <cstdint>
@@ -56,15 +61,18 @@ constexpr int kNrcFull = 5;         // the request would not fit the trailer's c
 // Appends the current request: a header first when the file is empty, the
 // detail over the old trailer, a new trailer after it.
 int AddNrcRequest(const std::string& file);
-// Removes the first detail whose model, year, period and owner tax
-// identifier are those of the current request; later details are numbered
-// down and the trailer corrected. A missing file becomes an empty file.
-int RemoveNrcRequest(const std::string& file);
+// Removes the first detail equal to the current request (model, year,
+// period, owner tax identifier, name and amount); later details are
+// numbered down and the trailer corrected. A missing file becomes an empty
+// file. `removed`, when given, tells whether such a detail was there.
+int RemoveNrcRequest(const std::string& file, bool* removed = nullptr);
 
 // ---- the file held for a territory pass ------------------------------------------
 // Takes the lock (waiting up to `waitMs`, showing the wait as the record layer
 // does) and reads the file. A damaged file is refused (kNrcDamaged) and left
-// as it is.
+// as it is. With kNrcTryOnce the lock is tried once and a lock held by
+// another terminal is kNrcLocked without a word.
+constexpr int kNrcTryOnce = -1;
 int OpenNrcPass(const std::string& file, int waitMs);
 bool NrcPassOpen();
 // Writes the image out now when it differs from the file.
@@ -75,6 +83,21 @@ int CloseNrcPass();
 void AbandonNrcPass();
 // Requests added since the last write of the file.
 int NrcPendingAdds();
+// A request of `amount` cents still fits the trailer's count and total.
+bool NrcPassHasRoomFor(std::int64_t amount);
+// The pass's file holds a request equal to `request` (as it stands now,
+// with the pass's changes).
+bool NrcPassHolds(const NrcRequestFields& request);
+// The charge account (20 digits) and IBAN prefix (version 2; "" in version
+// 1) of the header of the pass's file; false while it has no header.
+bool NrcPassHeader(std::string& account, std::string& ibanPrefix);
+// The pass leaves the file in the folder, empty when it has no request: as
+// a removal of a request leaves it, the replacement or removal of an
+// earlier filing file does.
+void NrcPassKeepFile();
+// A digest of the pass's file as it lies on disk now (an absent file is an
+// empty one).
+std::uint64_t NrcPassFileDigest();
 
 // The directory whose lock guards the request file, and the temporary
 // copy's name.

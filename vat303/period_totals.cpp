@@ -12,6 +12,7 @@
 #include "vat303/data_problems.h"
 #include "vat303/record_fields.h"
 #include "vat303/return_state.h"
+#include "vat303/run_reads.h"
 
 namespace vat303 {
 
@@ -65,23 +66,23 @@ void AddPeriodRecord() {
 }
 
 // The year's period records of the current group up to SelDate.
-void AddYearRecords(const std::string& group) {
+bool AddYearRecords(const std::string& group) {
   const std::string last = group + forms::SelDate;
-  int status = 0;
-  records::BtrGetByKey(records::kPeriodFile, 0, group + forms::SelDate.substr(0, 2), +1, status);
-  while (status == 0 && PeriodRecord.compare(0, kPeriodKeyWidth, last) <= 0) {
+  ReadResult read = RunGetByKey(records::kPeriodFile, 0, group + forms::SelDate.substr(0, 2), +1);
+  while (read == ReadResult::Found && PeriodRecord.compare(0, kPeriodKeyWidth, last) <= 0) {
     PeriodTotals.YearBases += static_cast<double>(Int32At(PeriodRecord, kBaseB)) + Int32At(PeriodRecord, kBaseC);
     PeriodTotals.YearBaseA += Int32At(PeriodRecord, kBaseA);
     PeriodTotals.YearCash1 += Int32At(PeriodRecord, kCashAmount1);
     if (!IsQuarterEnd(BytesAt(PeriodRecord, kPeriodKeyDate, 4)))
       NoteDataProblem(DataProblem::DateNotQuarterEnd, PeriodName(PeriodRecord));
-    records::BtrMove(records::kPeriodFile, 1, status);
+    read = RunMoveNext(records::kPeriodFile);
   }
+  return read != ReadResult::Failed;
 }
 
 }  // namespace
 
-void SumPeriod() {
+bool SumPeriod() {
   PeriodTotals = Totals{};
   // Every owner starts from its own records: no rate of an earlier owner
   // decides this owner's rate slots.
@@ -90,24 +91,24 @@ void SumPeriod() {
 
   const std::string owner = BytesAt(records::OwnerRecord, kOwnerCode, kOwnerCodeWidth);
   const char territory = static_cast<char>(ByteAt(records::TerritoryRecord, kTerritoryCode));
-  int status = 0;
-  records::BtrGetByKey(records::kGroupFile, 0, owner, +1, status);
-  while (status == 0 && GroupRecord.compare(0, kOwnerCodeWidth, owner) == 0) {
-    const std::string group = BytesAt(GroupRecord, kGroupCode, kGroupCodeWidth);
+  ReadResult group = RunGetByKey(records::kGroupFile, 0, owner, +1);
+  while (group == ReadResult::Found && GroupRecord.compare(0, kOwnerCodeWidth, owner) == 0) {
+    const std::string code = BytesAt(GroupRecord, kGroupCode, kGroupCodeWidth);
     const char groupTerritory = static_cast<char>(ByteAt(GroupRecord, kGroupTerritory));
     if (!KnownTerritories.empty() && KnownTerritories.find(groupTerritory) == std::string::npos)
-      NoteDataProblem(DataProblem::UnknownTerritory, format::CodeText(group));
+      NoteDataProblem(DataProblem::UnknownTerritory, format::CodeText(code));
 
     // A group without a record for the quarter leaves the percentage at 0.
     PeriodRecord[kProrataPct] = '\0';
-    int found = 0;
-    records::BtrGetByKey(records::kPeriodFile, 0, group + forms::SelDate, 0, found);
+    const ReadResult period = RunGetByKey(records::kPeriodFile, 0, code + forms::SelDate, 0);
+    if (period == ReadResult::Failed) return false;
     Prorata = ByteAt(PeriodRecord, kProrataPct) / 100.0;
     const bool here = groupTerritory == territory;
-    if (found == 0 && here) AddPeriodRecord();
-    if (forms::SelAnnual && here) AddYearRecords(group);
-    records::BtrMove(records::kGroupFile, 1, status);
+    if (period == ReadResult::Found && here) AddPeriodRecord();
+    if (forms::SelAnnual && here && !AddYearRecords(code)) return false;
+    group = RunMoveNext(records::kGroupFile);
   }
+  if (group == ReadResult::Failed) return false;
 
   Totals& t = PeriodTotals;
   if (t.FoundAny) {
@@ -116,6 +117,7 @@ void SumPeriod() {
     if (t.Compensation < 0) t.Compensation = 0;
   }
   ReturnAmounts();
+  return true;
 }
 
 void ReturnAmounts() {

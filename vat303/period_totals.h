@@ -11,8 +11,9 @@ namespace vat303 {
 // territory (records::TerritoryRecord), into PeriodTotals; with
 // forms::SelAnnual also the year's bases up to SelDate. Reads the group and
 // period files through the record layer, so their buffers are left on the
-// last records read. Ends with ReturnAmounts().
-void SumPeriod();
+// last records read. Ends with ReturnAmounts(). False when a read failed
+// (run_reads.h): the run must stop, the totals are not the owner's.
+bool SumPeriod();
 
 // AppliedCompensation, PendingCompensation and FinalResult from
 // PeriodTotals, and CashFlag from SelDate and the owner's regime.

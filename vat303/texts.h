@@ -42,6 +42,25 @@ inline constexpr const char* kLockedByOther = "FITXER BLOQUEJAT PER UN ALTRE TER
 inline constexpr const char* kRunStopped =
     "GENERACI\xE0" " ATURADA: TORNEU-LA A FER QUAN S'HAGI RESOLT EL PROBLEMA.";
 inline constexpr const char* kReadError = "ERROR DE LECTURA AL FITXER ";
+inline constexpr const char* kCannotRead = "NO ES POT LLEGIR EL FITXER ";
+// A filing pass that did not end, repaired by the next run.
+inline constexpr const char* kRepaired = "GENERACI\xE0" " INTERROMPUDA REPARADA A ";
+inline constexpr const char* kOwnersConcerned = " - PROPIETARIS: ";
+// The territory's summary, after the files written.
+inline constexpr const char* kFilesRemoved = "; ESBORRATS ";
+inline constexpr const char* kEarlierFiles = " FITXERS ANTERIORS";
+inline constexpr const char* kRequestsNotSaved = "; NO S'HAN DESAT LES SOL\xFA" "LICITUDS NRC";
+inline constexpr const char* kOtherAccount =
+    "; LES SOL\xFA" "LICITUDS VAN AL COMPTE DE LA CAP\x80" "ALERA DEL FITXER NRC: ";
+// Statuses of the record manager in words.
+inline constexpr const char* kStatus = "ESTAT ";
+inline constexpr const char* kStatusDamaged = "FITXER MALM\xD4" "S O ILLEGIBLE";
+inline constexpr const char* kStatusNotOpen = "FITXER NO OBERT";
+inline constexpr const char* kStatusDiskFull = "DISC PLE";
+inline constexpr const char* kStatusRecordLocked = "REGISTRE BLOQUEJAT PER UN ALTRE USUARI";
+inline constexpr const char* kStatusFileLocked = "FITXER EN \xE9" "S PER UN ALTRE USUARI";
+inline constexpr const char* kStatusPermission = "PERM\xD6" "S DENEGAT";
+inline constexpr const char* kStatusRefused = "EL GESTOR DE REGISTRES HA REFUSAT L'OPERACI\xE0";
 inline constexpr const char* kNoHolderTaxId = "FALTA EL NIF DEL TITULAR ([Titular] NIF DE KOVA.INI)";
 inline constexpr const char* kCannotCreateSpool = "NO ES POT CREAR EL FITXER D'IMPRESSI\xE0" " ";
 inline constexpr const char* kCannotStartPrint = "NO ES POT EXECUTAR EL PROGRAMA D'IMPRESSI\xE0" " ";

@@ -4,7 +4,8 @@
 // its argument bytes:
 //   a o n  add a request of owner o % 6 of n * 1013 + 1 cents
 //   A o    add a request of owner o % 6 of the largest amount (2^31 - 1 cents)
-//   r o    remove owner o % 6's request        p  the other period (2T, 3T)
+//   r o    remove owner o % 6's first request (its amount read from the
+//          file; of none, a request of 0 cents)    p  the other period (2T, 3T)
 //   v V    today in record version 1, 2         o  open a pass (no wait)
 //   k      checkpoint of the pass               c  close the pass
 //   x      abandon the pass
@@ -88,7 +89,8 @@ Parsed Parse(const std::string& b, std::size_t length) {
   return p;  // no trailer
 }
 
-std::string Key(const std::string& detail) { return detail.substr(0, 9) + detail.substr(11, 9); }
+// Model, year, period, tax identifier, name and amount.
+std::string Key(const std::string& detail) { return detail.substr(0, 9) + detail.substr(11, 47) + detail.substr(67, 12); }
 
 long long Total(const std::vector<std::string>& details) {
   long long total = 0, v = 0;
@@ -154,7 +156,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       status = vat303::AddNrcRequest(File());
     } else if (op == 'r') {
-      Request(arg() % 6, 0);
+      const int owner = arg() % 6;
+      long long amount = 0;
+      for (const std::string& d : want.details)
+        if (d.compare(11, 9, kOwners[owner].taxId) == 0) {
+          if (!Digits(d, 67, 12, amount)) amount = 0;
+          break;
+        }
+      Request(owner, amount);
       const std::string key = Key(vat303::NrcDetail(NrcRequest, version, 1).substr(7));
       for (auto it = want.details.begin(); it != want.details.end(); ++it)
         if (Key(*it) == key) {

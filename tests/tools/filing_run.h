@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,8 +56,18 @@ inline std::string Folder(const std::string& path) { return path.substr(0, path.
 inline std::string Base(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 inline bool IsFiling(const std::string& path) { return Base(path).size() == 5 && Base(path)[0] == 'P'; }
 inline bool IsNrc(const std::string& path) { return Base(path) == "NRC_BANC.SOL"; }
-inline std::string FilingTaxId(const std::string& bytes) { return bytes.size() < 350 ? "" : bytes.substr(328 + 13, 9); }
+inline bool IsJournal(const std::string& path) { return Base(path) == "V303.JNL"; }
 inline std::string DetailTaxId(const std::string& nrc, std::size_t at) { return nrc.substr(at + 18, 9); }
+// What a payment-N request and its filing file both hold: tax identifier,
+// name (the file's first 38 characters) and amount (the file's result when
+// positive: type letter "I"); "" for a file that asks for no request.
+inline std::string DetailKey(const std::string& nrc, std::size_t at) {
+  return nrc.substr(at + 18, 9 + 38) + nrc.substr(at + 74, 12);
+}
+inline std::string FilingKey(const std::string& bytes) {
+  if (bytes.size() < 2300 || bytes[340] != 'I') return "";
+  return bytes.substr(341, 9 + 38) + bytes.substr(1909 + 373 + 5, 12);
+}
 // A detail without its sequence number.
 inline std::string DetailBody(const std::string& nrc, std::size_t at) {
   return nrc.substr(at, 2) + nrc.substr(at + 7, kNrcRecord - 7);
@@ -79,6 +90,37 @@ inline std::map<std::string, std::string> Details(const std::string* nrc) {
   return out;
 }
 
+// Every folder's requests are its payment-N filing files' (these runs all
+// file with payment N): one request for each file that asks for one, equal
+// in tax identifier, name and amount, and no other request; and every
+// filing file's owner has "N" in the map. Folders whose pass left its
+// journal are skipped with `skipJournaled` (the next run repairs them).
+inline void ExpectConsistent(const Files& now, const std::string& trace, bool skipJournaled) {
+  std::map<std::string, std::multiset<std::string>> files, requests;
+  std::set<std::string> folders, journaled;
+  for (const auto& [path, bytes] : now)
+    if (IsJournal(path) && skipJournaled) journaled.insert(Folder(path));
+  for (const auto& [path, bytes] : now) {
+    if (journaled.count(Folder(path))) continue;
+    if (IsJournal(path)) ADD_FAILURE() << trace << ": a journal is left in " << path;
+    if (IsFiling(path)) {
+      folders.insert(Folder(path));
+      if (!FilingKey(bytes).empty()) files[Folder(path)].insert(FilingKey(bytes));
+      auto map = now.find("DADES/V303.MAP");
+      const std::size_t owner = std::stoul(Base(path).substr(1));
+      EXPECT_TRUE(map != now.end() && map->second.size() >= owner && map->second[owner - 1] == 'N')
+          << trace << ": the map byte of " << path;
+    }
+    if (IsNrc(path)) {
+      folders.insert(Folder(path));
+      for (std::size_t at = kNrcRecord; at + kNrcRecord < bytes.size(); at += kNrcRecord)
+        requests[Folder(path)].insert(DetailKey(bytes, at));
+    }
+  }
+  for (const std::string& folder : folders)
+    EXPECT_TRUE(files[folder] == requests[folder]) << trace << ": the requests of " << folder << " are not its files'";
+}
+
 // Outputs as a crash or a refused write left them, against the outputs
 // before the run (`before`) and after a clean run (`after`):
 // - a filing file is the one before or the one after, or absent where one
@@ -87,13 +129,12 @@ inline std::map<std::string, std::string> Details(const std::string* nrc) {
 //   (a map made anew starts blank);
 // - an NRC file is whole: a header (the one before or after), details
 //   numbered 1.., a trailer that counts them and their amounts; every
-//   request is the one before or after and belongs to the filing file that
-//   lies beside it (no request without its file, none of the other run's
-//   amount);
+//   request is the one before or after (ExpectConsistent checks that they
+//   go with the filing files beside them);
 // - nothing there before is gone unless a clean run takes it away too.
 inline void ExpectWhole(const Files& now, const Files& before, const Files& after, const std::string& trace) {
   for (const auto& [path, bytes] : now) {
-    if (IsTemporary(path)) continue;
+    if (IsTemporary(path) || IsJournal(path)) continue;
     const std::string* was = Find(before, path);
     const std::string* will = Find(after, path);
     if (was == nullptr && will == nullptr) {
@@ -127,10 +168,6 @@ inline void ExpectWhole(const Files& now, const Files& before, const Files& afte
     ASSERT_EQ(bytes.substr(last, 2), "08") << "no trailer";
     const std::map<std::string, std::string> was = Details(Find(before, path));
     const std::map<std::string, std::string> will = Details(Find(after, path));
-    // The filing files lying beside it, by tax identifier.
-    std::map<std::string, std::string> files;
-    for (const auto& [p, b] : now)
-      if (Folder(p) == Folder(path) && IsFiling(p)) files[FilingTaxId(b)] = p;
     long total = 0, count = 0;
     for (std::size_t at = kNrcRecord; at < last; at += kNrcRecord) {
       ++count;
@@ -139,17 +176,8 @@ inline void ExpectWhole(const Files& now, const Files& before, const Files& afte
       total += Number(bytes, at + 74, 12);
       const std::string taxId = DetailTaxId(bytes, at);
       const std::string body = DetailBody(bytes, at);
-      auto file = files.find(taxId);
-      if (file == files.end()) {
-        ADD_FAILURE() << "a request for " << taxId << " without its filing file";
-        continue;
-      }
-      const std::string& fileBytes = now.at(file->second);
-      const std::string* oldFile = Find(before, file->second);
-      const std::string* newFile = Find(after, file->second);
-      const bool asBefore = oldFile && fileBytes == *oldFile && was.count(taxId) && was.at(taxId) == body;
-      const bool asAfter = newFile && fileBytes == *newFile && will.count(taxId) && will.at(taxId) == body;
-      EXPECT_TRUE(asBefore || asAfter) << "the request for " << taxId << " does not go with " << file->second;
+      EXPECT_TRUE((was.count(taxId) && was.at(taxId) == body) || (will.count(taxId) && will.at(taxId) == body))
+          << "the request for " << taxId << " is neither run's";
     }
     EXPECT_EQ(Number(bytes, last + 2, 5), count + 2);
     EXPECT_EQ(Number(bytes, last + 7, 5), count);
@@ -157,7 +185,7 @@ inline void ExpectWhole(const Files& now, const Files& before, const Files& afte
   }
 }
 
-// The clean outputs, exactly, and no temporary file left.
+// The clean outputs, exactly, and no temporary file or journal left.
 inline void ExpectClean(const Files& now, const Files& clean, const std::string& trace) {
   for (const auto& [path, bytes] : now) {
     EXPECT_FALSE(IsTemporary(path)) << trace << ": " << path << " left behind";
@@ -226,6 +254,8 @@ class FilingRunTest : public ::testing::Test {
     r = Run(scratch);
     ASSERT_EQ(r.code, 0) << r.err;
     firstOut = Outputs(scratch);
+    ExpectConsistent(oldOut, "the earlier run", false);
+    ExpectConsistent(newOut, "a clean run", false);
     testsupport::RemoveTree(scratch);
     // The earlier run differs from the new one in every way a run can.
     int dropped = 0, added = 0, otherRequests = 0;

@@ -1,8 +1,10 @@
 // A filing run of kap run303 killed (SIGKILL) just before one of its writes,
 // renames or directory creations, at moments spread evenly over the calls
 // a whole run makes: every filing file, NRC file and the payment map is
-// whole, the earlier one or the new one; the next run removes what the
-// killed one left and gives exactly what a run never killed gives.
+// whole, the earlier one or the new one; each folder's requests go with its
+// files both ways, or its journal is left and the next run (one over no
+// owner at all) makes them so; a run after that gives exactly what a run
+// never killed gives.
 #include <cstdio>
 #include <string>
 
@@ -40,6 +42,13 @@ class KilledRun : public FilingRunTest {
       ASSERT_TRUE(killed.struck) << trace;
       EXPECT_NE(killed.code, 0) << trace;
       ExpectWhole(Outputs(run), before, clean, trace);
+      ExpectConsistent(Outputs(run), trace, true);
+
+      std::vector<std::string> none = RunArgs(run);
+      none.insert(none.end(), {"--from", "9999", "--to", "9999"});
+      const testsupport::RefusedRun repair = testsupport::RunRefused(none, "write:0", "", Env());
+      EXPECT_EQ(repair.code, 0) << trace << "\n" << repair.err;
+      ExpectConsistent(Outputs(run), trace + ", then repaired", false);
 
       const testsupport::RefusedRun again = Run(run);
       EXPECT_EQ(again.code, 0) << trace << "\n" << again.err;

@@ -48,7 +48,8 @@ class RefusedRun303 : public FilingRunTest {
       const std::size_t end = err.find('\n', at);
       const std::string line = err.substr(at, end - at);
       const long count = std::stol(line.substr(said.size()));
-      const std::string dir = line.substr(line.find(" FITXERS A ") + 11);
+      const std::size_t from = line.find(" FITXERS A ") + 11;
+      const std::string dir = line.substr(from, line.find(';', from) - from);
       long found = 0;
       for (const auto& [path, bytes] : now)
         if (IsFiling(path) && (Folder(work.path + "run/" + path) == dir || Folder(work.path + "run/" + path) == dir + "/")) {
@@ -100,6 +101,7 @@ class RefusedRun303 : public FilingRunTest {
       EXPECT_NE(r.err.find(NamedFile(r.where)), std::string::npos) << trace << ": not named in\n" << r.err;
       ExpectCountsTrue(r.err, now, trace);
       ExpectWhole(now, before, clean, trace);
+      ExpectConsistent(now, trace, true);
 
       const testsupport::RefusedRun again = Run(run);
       EXPECT_EQ(again.code, 0) << trace << ", then run again\n" << again.err;

@@ -2,18 +2,24 @@
 // tells the operator, and what it does with data and folders it cannot use.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "forms/selection.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
 #include "settings/catalogue.h"
+#include "tests/records/records_helpers.h"
+#include "tests/tools/filing_run.h"
 #include "tests/vat303/return_fixture.h"
 #include "vat303/driver.h"
 #include "vat303/nrc_file.h"
 #include "vat303/run_messages.h"
+#include "vat303/run_reads.h"
 #include "vat303/texts.h"
 
 namespace returntest {
@@ -62,15 +68,91 @@ TEST_F(DriverTest, ARerunTakesAwayTheFileAndRequestOfAnOwnerWhoNoLongerQualifies
   ASSERT_TRUE(os::FileExists(tree + q2 + "P0001"));
   EXPECT_EQ(Requests(q2 + "NRC_BANC.SOL")[0], "12345678Z");
 
-  // Owner 1 is now inactive: skipped, but its earlier file and request go.
+  // Owner 1 is now inactive: skipped, but its earlier file and request go,
+  // and the territory says so though it wrote nothing.
   ChangeOwner("0001,\"Garcia López, Maria José\",ES9121000418450200051332,0,", "0001,\"Garcia López, Maria José\",ES9121000418450200051332,1,");
+  Select("S", "20240630", 1, 1, "N", false);
   ASSERT_EQ(Run(), 0);
   EXPECT_FALSE(os::FileExists(tree + q2 + "P0001"));
   const std::vector<std::string> ids = Requests(q2 + "NRC_BANC.SOL");
   ASSERT_EQ(ids.size(), 6u);
   EXPECT_EQ(ids[0], "B12345674");
   EXPECT_EQ(Read(q2 + "NRC_BANC.SOL").substr(258 + 2, 5), "00001");
-  EXPECT_TRUE(Said(texts::kReportGenerated));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "INFORME : GENERATS 0 FITXERS A " + tree + q2 + "; ESBORRATS 1 FITXERS ANTERIORS");
+  filingrun::ExpectConsistent(Outputs(), "owner 1 gone", false);
+}
+
+// The request taken out is the one the replaced file asked for: after an
+// owner's tax identifier is corrected, and for two owners sharing one, a
+// rerun leaves exactly one request per file. A charge account other than
+// the one of the NRC file's header is said.
+TEST_F(DriverTest, ARerunLeavesOneRequestPerFileWhateverTheTaxIdentifiersDo) {
+  LoadOffice();
+  OpenFiles();
+  os::SetFixedNow({2024, 7, 15});
+  // Owner 13 shares owner 2's tax identifier (and so its fiscal name).
+  ChangeOwner("0013,\"Lloguers Empordà, S.C.P.\",ES9121000418450200051332,0,,,ESJ17000002",
+              "0013,\"Lloguers Empordà, S.C.P.\",ES9121000418450200051332,0,,,ESB12345674");
+  Select("S", "20240630", 1, 9999, "N", false);
+  ASSERT_EQ(Run(), 0);
+  filingrun::ExpectConsistent(Outputs(), "first run", false);
+  struct Rerun {
+    const char* what;
+    int from, to;
+    const char* before;
+    const char* after;
+  } reruns[] = {
+      {"owner 13 alone", 13, 13, nullptr, nullptr},
+      {"owner 2 alone", 2, 2, nullptr, nullptr},
+      {"owner 3's tax identifier corrected", 3, 3, "ES23456789D", "ES23456780Z"},
+  };
+  for (const Rerun& r : reruns) {
+    SCOPED_TRACE(r.what);
+    if (r.before) ChangeOwner(r.before, r.after);
+    Select("S", "20240630", r.from, r.to, "N", false);
+    forms::PresAccount = "ES7921000813610123456789";
+    ASSERT_EQ(Run(), 0);
+    filingrun::ExpectConsistent(Outputs(), r.what, false);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_NE(messages[0].find(std::string(texts::kOtherAccount) + "ES91 21000418450200051332"), std::string::npos)
+        << messages[0];
+  }
+  const std::vector<std::string> ids = Requests(q2 + "NRC_BANC.SOL");
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), "B12345674"), 2);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), "23456789D"), 0);
+}
+
+// Two territories writing into one agency folder: the second pass never
+// takes away what the first wrote. A payment map cut short keeps its bytes.
+TEST_F(DriverTest, ASecondPassOverAFolderKeepsTheFirstsFilesAndACutMapKeepsItsBytes) {
+  LoadOffice();
+  std::string territory(32, '\0');
+  territory[0] = '\x01';  // reads 01 as the state's code does: AEAT, and sorts first
+  territory.replace(1, 10, "ESTAT BIS ");
+  InsertRaw("UTerrito", {territory});
+  LoadText("VPropiet", "OwnerCode,OwnerName,OwnerTaxId\n0015,Nou,ES12345678Z\n");
+  std::string group(64, '\0');
+  group.replace(0, 4, PackedDate("00150001"));
+  group[49] = '\x01';
+  InsertRaw("VGrups", {group});
+  LoadText("VCapPeri", "PeriodGroup,PeriodKeyDate,BaseB,RateB,QuotaB,Balance\n00150001,20240630,100,2100,21,21\n");
+  OpenFiles();
+  Select("S", "20240630", 1, 9999, "N", false);
+  ASSERT_EQ(Run(), 0);
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "INFORME : GENERATS 1 FITXERS A " + tree + q2);
+  EXPECT_EQ(messages[1], "INFORME : GENERATS 10 FITXERS A " + tree + q2);
+  EXPECT_TRUE(os::FileExists(tree + q2 + "P0015"));
+  filingrun::ExpectConsistent(Outputs(), "two passes", false);
+
+  std::string map = Read("DADES/V303.MAP");
+  os::WriteFile(tree + "DADES/V303.MAP", map.substr(0, 5));
+  Select("S", "20240630", 14, 14, "N", false);
+  ASSERT_EQ(Run(), 0);
+  map.replace(5, std::string::npos, std::string(9999 - 5, ' '));
+  map[13] = 'N';
+  EXPECT_EQ(Read("DADES/V303.MAP"), map);
 }
 
 TEST_F(DriverTest, ATerritoryWithoutAnAgencyIsSkippedWhenFilingAndReportedOtherwise) {
@@ -146,11 +228,13 @@ TEST_F(DriverTest, AnAgencyDirectoryThatCannotBeMadeIsReportedAndTheOthersAreWri
 TEST_F(DriverTest, AFilingFileThatCannotBeWrittenStopsTheRunAndNoEarlierFileIsLost) {
   LoadOffice();
   OpenFiles();
-  Select("S", "20240630", 1, 9999, "N", false);
+  Select("S", "20240630", 1, 9999, "E", false);
   ASSERT_EQ(Run(), 0);
   const std::map<std::string, std::string> before = Outputs();
-  // Owner 2's new file cannot be written: a folder holds its temporary name.
+  // Filed again with payment N: owner 2's new file cannot be written, a
+  // folder holds its temporary name.
   os::MakeDirs(tree + q2 + "~P0002.tmp/x/");
+  Select("S", "20240630", 1, 9999, "N", false);
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(Said(texts::kCannotWrite));
   EXPECT_TRUE(Said(texts::kRunStopped));
@@ -160,13 +244,14 @@ TEST_F(DriverTest, AFilingFileThatCannotBeWrittenStopsTheRunAndNoEarlierFileIsLo
   EXPECT_TRUE(counted);  // owner 1 only
   const std::map<std::string, std::string> after = Outputs();
   for (const auto& [name, bytes] : before) {
-    if (name.find("NRC_BANC") != std::string::npos) continue;
+    if (name.find("NRC_BANC") != std::string::npos || name.find("V303.MAP") != std::string::npos) continue;
     ASSERT_TRUE(after.count(name)) << name << " was lost";
     EXPECT_EQ(after.at(name), bytes) << name;
   }
-  // Owner 1's request is back; the requests of the owners not reached are
-  // out until the run is made again (a request never outlives its file).
+  // Owner 1's file asks for its request now and has it; the owners not
+  // reached keep their files as filed with payment E, without requests.
   EXPECT_EQ(Requests(q2 + "NRC_BANC.SOL"), std::vector<std::string>{"12345678Z"});
+  EXPECT_EQ(Read("DADES/V303.MAP").substr(0, 3), "NEE");
 }
 
 TEST_F(DriverTest, AMapThatCannotBeWrittenIsReportedAndTheFileIsNotCounted) {
@@ -251,8 +336,45 @@ TEST_F(DriverTest, RecordFilesThatAreNotOpenStopTheRunWithAMessage) {
   Select("S", "20240630", 1, 9999, "N", false);
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(Said(texts::kReadError));
-  EXPECT_NE(messages[0].find("TAULES\\UTerrito (3)"), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("TAULES/UTerrito: " + vat303::StatusWords(3)), std::string::npos) << messages[0];
   EXPECT_TRUE(Outputs().empty());
+}
+
+// A file another terminal holds is waited for; when it stays held the run
+// stops before anything of the owner it was reading is removed or written,
+// naming the file and the status in words. Released in time, the run goes on.
+TEST_F(DriverTest, AFileHeldByAnotherTerminalStopsTheRunBeforeAnythingIsRemoved) {
+  LoadOffice();
+  OpenFiles();
+  Select("S", "20240630", 1, 9999, "N", false);
+  ASSERT_EQ(Run(), 0);
+  const std::map<std::string, std::string> before = Outputs();
+  vat303::SetLockWaitMs(300);
+  for (const char* table : {"VCapPeri", "UFiscal", "VGrups", "VPropiet", "TAULES/UTerrito"}) {
+    SCOPED_TRACE(table);
+    const std::string name = std::string(table).substr(std::string(table).rfind('/') + 1);
+    recordstest::Child holder =
+        recordstest::StartChild(testsupport::BinDir() + "kap", {"lock", tree, name, "--file"});
+    ASSERT_EQ(recordstest::ReadLine(holder), "locked");
+    messages.clear();
+    EXPECT_EQ(Run(), 1);
+    const std::string file = std::string(table).find('/') == std::string::npos ? "DADES/" + name : table;
+    EXPECT_TRUE(Said((file + ": " + vat303::StatusWords(85)).c_str()));
+    EXPECT_TRUE(Said(texts::kRunStopped));
+    EXPECT_TRUE(Outputs() == before);
+    EXPECT_EQ(recordstest::FinishChild(holder), 0);
+  }
+  recordstest::Child holder = recordstest::StartChild(testsupport::BinDir() + "kap", {"lock", tree, "VCapPeri", "--file"});
+  ASSERT_EQ(recordstest::ReadLine(holder), "locked");
+  vat303::SetLockWaitMs(20000);
+  std::thread release([&] {
+    os::SleepMs(500);
+    recordstest::FinishChild(holder);
+  });
+  EXPECT_EQ(Run(), 0);
+  release.join();
+  EXPECT_TRUE(Outputs() == before);
+  vat303::SetLockWaitMs(60000);
 }
 
 TEST_F(DriverTest, APrintProgramThatCannotBeStartedIsReported) {

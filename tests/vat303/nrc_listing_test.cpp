@@ -53,6 +53,8 @@ TEST_F(NrcListingTest, AcceptsTheWritersFilesInBothVersions) {
     Add("B82879362", 500);
     Add("00000001R", 7);
     NrcRequest.ownerTaxId = "B82879362";
+    NrcRequest.name = "OWNER B82879362";
+    NrcRequest.amount = 500;
     ASSERT_EQ(vat303::RemoveNrcRequest(file), vat303::kNrcOk);  // the middle one: the last renumbered
     std::string out;
     EXPECT_EQ(List(file, out), 0);

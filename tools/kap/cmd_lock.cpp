@@ -1,13 +1,45 @@
 // kap lock DIR TABLE KEY0VALUE: holds a record lock until standard input
 // closes. KEY0VALUE gives the values of key 0's fields as in the CSV files,
 // separated by commas when the key has several fields (VCapPeri:
-// "00420001,20240331"). Prints "locked" once the lock is held.
+// "00420001,20240331"); "--file" instead holds the whole file, as a terminal
+// copying or loading it does. Prints "locked" once the lock is held.
 #include <iostream>
 
 #include "platform/os/os.h"
+#include "platform/recman/recman.h"
 #include "tools/kap/kap.h"
 
 namespace kap {
+namespace {
+
+void WaitForInputEnd() {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+  }
+}
+
+int HoldFile(const std::string& dir, const records::TableLayout& table) {
+  UseDataStore(dir);
+  if (!TableExists(dir, table)) {
+    Error("no record file " + TablePath(dir, table));
+    return 1;
+  }
+  RecordFile file;
+  int status = OpenTable(dir, table, file);
+  if (status == 0 && !recman::LockFileExclusive(file.path)) status = recman::kStatusFileLocked;
+  if (status != 0) {
+    Error("cannot lock the file: " + StatusText(status));
+    CloseTable(file);
+    return 1;
+  }
+  std::cout << "locked" << std::endl;
+  WaitForInputEnd();
+  recman::UnlockFileExclusive(file.path);
+  CloseTable(file);
+  return 0;
+}
+
+}  // namespace
 
 int CmdLock(const std::vector<std::string>& args) {
   if (args.size() != 3) {
@@ -20,6 +52,7 @@ int CmdLock(const std::vector<std::string>& args) {
     Error("unknown table \"" + args[1] + "\"");
     return 1;
   }
+  if (args[2] == "--file") return HoldFile(dir, *table);
   std::vector<CsvRow> rows;
   std::string error;
   if (!ParseCsv(args[2], rows, error) || rows.size() != 1) {
@@ -53,9 +86,7 @@ int CmdLock(const std::vector<std::string>& args) {
     return 1;
   }
   std::cout << "locked" << std::endl;
-  std::string line;
-  while (std::getline(std::cin, line)) {
-  }
+  WaitForInputEnd();
   CloseTable(file);
   return 0;
 }

@@ -13,7 +13,7 @@ void Usage() {
                "  kap load DIR TABLE FILE.csv [--replace]   add (or replace) records from a CSV file\n"
                "  kap dump DIR TABLE                        all records of a table as CSV\n"
                "  kap demo DIR [--owners N] [--today YYYYMMDD]   a demo office in an empty data tree\n"
-               "  kap lock DIR TABLE KEY                    hold one record locked until input ends\n"
+               "  kap lock DIR TABLE KEY|--file             hold one record (or the file) locked until input ends\n"
                "  kap copy FROM TO [--replace]              every record file between a data folder and a server\n"
                "  kap show303 FILE                          a filing file field by field, checked\n"
                "  kap run303 DIR --mode S|R --date YYYYMMDD [--from N] [--to N] [--payment N|D|E]\n"

@@ -1,0 +1,339 @@
+// A filing pass over an agency folder: its lock, its journal, the filing
+// files with their requests and map bytes, and the repair of a pass that
+// did not end.
+#include "vat303/filing_pass.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "format/numbers.h"
+#include "format/text.h"
+#include "forms/selection.h"
+#include "output/paths.h"
+#include "platform/os/os.h"
+#include "settings/catalogue.h"
+#include "settings/config.h"
+#include "vat303/driver.h"
+#include "vat303/filing_file.h"
+#include "vat303/nrc_file.h"
+#include "vat303/pass_journal.h"
+#include "vat303/return_state.h"
+#include "vat303/run_messages.h"
+#include "vat303/texts.h"
+
+namespace vat303 {
+namespace {
+
+using settings::Translate;
+
+// How long a pass waits for another terminal working in the same agency
+// directory (it holds the directory's NRC file for its whole pass).
+constexpr int kPassLockWaitMs = 10 * 60 * 1000;
+constexpr int kOwners = 10000;  // owner numbers 1-9999
+constexpr std::size_t kOwnersListed = 20;
+
+struct Pass {
+  bool open = false;
+  std::vector<bool> earlier;  // by owner number: a filing file lay in the folder
+  std::string map;            // the payment map as this pass knows it
+  char payment = ' ';
+  bool journal = false;       // the journal of this pass is begun
+  bool mapStale = false;      // a map byte could not be written
+  PassCounts counts;
+};
+Pass pass;
+
+// The filing files this run has written, by path: a later pass of the run
+// over the same folder never takes them away.
+std::set<std::string> written;
+
+char RunPayment() { return forms::SelPayment.empty() ? ' ' : forms::SelPayment[0]; }
+
+JournalRequest AsJournal(const NrcRequestFields& r) { return {r.ownerTaxId, r.name, r.amount}; }
+
+void SetOwnerPart(const JournalRequest& r) {
+  NrcRequest.ownerTaxId = r.taxId;
+  NrcRequest.name = r.name;
+  NrcRequest.amount = r.amount;
+}
+
+bool SameRequest(const JournalRequest& a, const JournalRequest& b) {
+  return format::FitText(a.taxId, 9) == format::FitText(b.taxId, 9) &&
+         format::FitText(a.name, 38) == format::FitText(b.name, 38) && a.amount == b.amount;
+}
+
+std::string OwnerFile(const std::string& folder, int owner) { return folder + "P" + format::ZeroPad(owner, 4); }
+
+bool ValidOwner(int owner) { return owner >= 1 && owner < kOwners; }
+
+void Fail(const char* text, const std::string& path) { ShowRunMessage(Translate(text) + os::HostPath(path)); }
+
+// The owner's earlier filing file FilingFile, if the pass found one and it
+// is still there. False when it is there but cannot be read.
+bool ReadEarlier(int owner, bool& there, std::string& bytes) {
+  there = pass.earlier[static_cast<std::size_t>(owner)] && os::ReadFile(FilingFile, bytes);
+  if (there || !os::FileExists(FilingFile)) return true;
+  Fail(texts::kCannotRead, FilingFile);
+  return false;
+}
+
+// The request a filing file asks for, when the pass's NRC file holds it.
+void HeldRequest(const std::string& bytes, bool& held, JournalRequest& request) {
+  NrcPassKeepFile();
+  NrcRequestFields r = NrcRequest;
+  held = FilingFileRequest(bytes, r) && NrcPassHolds(r);
+  if (held) request = AsJournal(r);
+}
+
+bool EnsureJournal() {
+  if (pass.journal) return true;
+  JournalHead head;
+  head.nrcDigest = NrcPassFileDigest();
+  head.payment = pass.payment;
+  head.model = NrcRequest.model;
+  head.year = NrcRequest.year;
+  head.period = NrcRequest.period;
+  head.presenterTaxId = NrcRequest.presenterTaxId;
+  head.account = NrcRequest.account;
+  head.ibanPrefix = NrcRequest.ibanPrefix;
+  pass.journal = BeginJournal(OutputDir, head);
+  if (!pass.journal) Fail(texts::kCannotWrite, JournalPath(OutputDir));
+  return pass.journal;
+}
+
+bool Journal(const JournalChange& change) {
+  if (!EnsureJournal()) return false;
+  if (JournalAdd(OutputDir, change)) return true;
+  Fail(texts::kCannotWrite, JournalPath(OutputDir));
+  return false;
+}
+
+// The request changes of a journaled change, on the pass's NRC image.
+bool ApplyRequests(const JournalChange& c) {
+  if (c.takenOut) {
+    SetOwnerPart(c.out);
+    if (RemoveNrcRequest(NrcFile) != kNrcOk) return false;
+  }
+  if (c.added) {
+    SetOwnerPart(c.in);
+    if (AddNrcRequest(NrcFile) != kNrcOk) return false;
+  }
+  return true;
+}
+
+std::string OwnerList(const std::vector<int>& owners) {
+  std::string list;
+  for (std::size_t i = 0; i < owners.size() && i < kOwnersListed; ++i)
+    list += (i ? " " : "") + format::ZeroPad(owners[i], 4);
+  if (owners.size() > kOwnersListed) list += " ... (" + format::NumText(static_cast<double>(owners.size())) + ")";
+  return list;
+}
+
+// Brings the NRC file and the map of `folder` (held, its NRC file open as
+// the pass's) in line with its filing files after a pass that left its
+// journal: each change the journal announces and that reached the folder
+// (the file there is the new one, or gone) is made again on the NRC file as
+// that pass found it, or, when that pass wrote the NRC file before it
+// stopped, only on the map.
+bool RepairFolder(const std::string& folder) {
+  JournalHead head;
+  std::vector<JournalChange> changes;
+  if (!ReadJournal(folder, head, changes)) {
+    // Its first line is put in place whole: one that cannot be read was
+    // not written by a pass, and tells nothing.
+    EndJournal(folder);
+    return true;
+  }
+  const bool asFound = NrcPassFileDigest() == head.nrcDigest;
+  const NrcRequestFields kept = NrcRequest;
+  NrcRequest.model = head.model;
+  NrcRequest.year = head.year;
+  NrcRequest.period = head.period;
+  NrcRequest.presenterTaxId = head.presenterTaxId;
+  NrcRequest.account = head.account;
+  NrcRequest.ibanPrefix = head.ibanPrefix;
+  std::vector<int> concerned;
+  bool ok = true;
+  for (const JournalChange& c : changes) {
+    if (!ValidOwner(c.owner)) continue;
+    std::string bytes;
+    const bool there = os::ReadFile(OwnerFile(folder, c.owner), bytes);
+    const bool reached = c.put ? there && format::BytesHash(bytes) == c.digest : !there;
+    if (!reached) continue;
+    concerned.push_back(c.owner);
+    if (asFound) ok = ApplyRequests(c) && ok;
+    if (c.put && head.payment != ' ' && !RecordPaymentType(c.owner, head.payment)) {
+      Fail(texts::kCannotWrite, PaymentMapPath());
+      ok = false;
+    }
+  }
+  NrcRequest = kept;
+  if (!ok || NrcCheckpoint() != kNrcOk) return false;
+  EndJournal(folder);
+  if (!concerned.empty())
+    ShowRunMessage(Translate(texts::kRepaired) + os::HostPath(folder) + Translate(texts::kOwnersConcerned) +
+                   OwnerList(concerned));
+  return true;
+}
+
+}  // namespace
+
+void BeginFilingRun() {
+  written.clear();
+  pass = Pass{};
+}
+
+void RepairInterruptedPasses() {
+  if (settings::DataRoot.empty()) return;
+  for (int code = 0; code <= 8; ++code) {
+    const std::string agency = output::FullPath(settings::DataRoot + AgencyDir(code));
+    std::vector<os::DirEntry> entries;
+    if (!os::ListDir(agency, entries)) continue;
+    for (const os::DirEntry& e : entries) {
+      const std::string folder = agency + e.name + "/";
+      if (!e.isDir || e.name.rfind("303M", 0) != 0 || !os::FileExists(JournalPath(folder))) continue;
+      // Held by another terminal: its pass is running, and the journal is its own.
+      const std::string nrc = folder + "NRC_BANC.SOL";
+      if (OpenNrcPass(nrc, kNrcTryOnce) != kNrcOk) continue;
+      const std::string keptNrc = NrcFile;
+      NrcFile = nrc;
+      RepairFolder(folder);
+      NrcFile = keptNrc;
+      AbandonNrcPass();
+    }
+  }
+}
+
+bool OpenFilingPass() {
+  pass = Pass{};
+  pass.payment = RunPayment();
+  output::MakePath(OutputDir);
+  if (!os::DirExists(OutputDir)) {
+    Fail(texts::kCannotUseDir, OutputDir);
+    return false;
+  }
+  // The lock on the NRC file keeps every other terminal out of this
+  // directory until the pass ends.
+  if (OpenNrcPass(NrcFile, kPassLockWaitMs) != kNrcOk) return false;
+  std::vector<os::DirEntry> entries;
+  if (!os::ListDir(OutputDir, entries)) {
+    AbandonNrcPass();
+    Fail(texts::kCannotUseDir, OutputDir);
+    return false;
+  }
+  pass.earlier.assign(kOwners, false);
+  for (const os::DirEntry& e : entries) {
+    if (e.isDir) continue;
+    const std::string& n = e.name;
+    // Temporary files of a run that was killed.
+    if (n.size() > 5 && (n[0] == '~' || n.rfind("V303.JNL.", 0) == 0) && n.compare(n.size() - 4, 4, ".tmp") == 0) {
+      os::DeleteFile(OutputDir + n);
+      continue;
+    }
+    if (n.size() == 5 && n[0] == 'P' && n.find_first_not_of("0123456789", 1) == std::string::npos)
+      pass.earlier[static_cast<std::size_t>(std::stoi(n.substr(1)))] = true;
+  }
+  if (os::FileExists(JournalPath(OutputDir)) && !RepairFolder(OutputDir)) {
+    AbandonNrcPass();
+    return false;
+  }
+  std::string account, prefix;
+  if (pass.payment == 'N' && NrcPassHeader(account, prefix) &&
+      (account != format::FitText(NrcRequest.account, 20) ||
+       (!prefix.empty() && prefix != format::FitText(NrcRequest.ibanPrefix, 4)))) {
+    pass.counts.otherAccount = true;
+    pass.counts.headerAccount = (prefix.empty() ? "" : prefix + " ") + account;
+  }
+  pass.map = ReadPaymentMap();
+  pass.open = true;
+  return true;
+}
+
+bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
+  JournalChange c;
+  c.owner = owner;
+  c.put = true;
+  c.digest = format::BytesHash(bytes);
+  c.added = withRequest;
+  if (withRequest) c.in = AsJournal(NrcRequest);
+  std::string earlier;
+  bool hadEarlier = false;
+  if (!ReadEarlier(owner, hadEarlier, earlier)) return false;
+  if (hadEarlier) HeldRequest(earlier, c.takenOut, c.out);
+  const NrcRequestFields request = NrcRequest;
+
+  // The same file, the same request and the same map byte: nothing to do.
+  const bool sameRequest = c.takenOut == c.added && (!c.added || SameRequest(c.out, c.in));
+  if (hadEarlier && earlier == bytes && sameRequest && pass.map[static_cast<std::size_t>(owner - 1)] == pass.payment) {
+    written.insert(FilingFile);
+    return true;
+  }
+  if (withRequest && !NrcPassHasRoomFor(request.amount)) {
+    Fail(texts::kNrcFull, NrcFile);
+    return false;
+  }
+  if (!WriteTempFile(FilingFile, bytes, false)) {
+    Fail(texts::kCannotWrite, FilingFile);
+    return false;
+  }
+  if (!Journal(c)) {
+    os::DeleteFile(TempPathFor(FilingFile));
+    return false;
+  }
+  if (!os::RenameFile(TempPathFor(FilingFile), FilingFile)) {
+    os::DeleteFile(TempPathFor(FilingFile));
+    Fail(texts::kCannotWrite, FilingFile);
+    return false;
+  }
+  written.insert(FilingFile);
+  const bool requests = ApplyRequests(c);
+  NrcRequest = request;
+  if (!requests) return false;
+  if (!RecordPaymentType(owner, pass.payment)) {
+    pass.mapStale = true;
+    Fail(texts::kCannotWrite, PaymentMapPath());
+    return false;
+  }
+  pass.map[static_cast<std::size_t>(owner - 1)] = pass.payment;
+  return true;
+}
+
+bool RemoveFilingFile(int owner) {
+  if (written.count(FilingFile)) return true;
+  std::string earlier;
+  bool there = false;
+  if (!ReadEarlier(owner, there, earlier)) return false;
+  if (!there) return true;
+  JournalChange c;
+  c.owner = owner;
+  HeldRequest(earlier, c.takenOut, c.out);
+  if (!Journal(c)) return false;
+  if (!os::DeleteFile(FilingFile) && os::FileExists(FilingFile)) {
+    Fail(texts::kCannotDelete, FilingFile);
+    return false;
+  }
+  pass.earlier[static_cast<std::size_t>(owner)] = false;
+  ++pass.counts.removed;
+  const NrcRequestFields request = NrcRequest;
+  const bool requests = ApplyRequests(c);
+  NrcRequest = request;
+  return requests;
+}
+
+bool CloseFilingPass() {
+  if (!pass.open) return true;
+  pass.open = false;
+  if (CloseNrcPass() != kNrcOk) {
+    pass.counts.requestsNotSaved = true;
+    return false;
+  }
+  // A map byte that could not be written is set by the next run from the
+  // journal, which stays for it.
+  if (pass.journal && !pass.mapStale) EndJournal(OutputDir);
+  return true;
+}
+
+const PassCounts& FilingPassCounts() { return pass.counts; }
+
+}  // namespace vat303

@@ -1,0 +1,60 @@
+// One territory's pass of a filing run over its agency folder (OutputDir):
+// the folder held by the NRC file's lock, the leftovers of a pass that did
+// not end repaired first, each owner's filing file put in place or taken
+// away together with its NRC request and map byte, and the NRC file written
+// when the pass ends.
+//
+// What holds after any pass, even one killed or stopped at any moment:
+// every filing file filed with payment N and a positive result has exactly
+// one request in the folder's NRC file, every request has its filing file,
+// and each owner's map byte is the payment form of its last file written;
+// where a pass could not make that true, its journal (pass_journal.h) is
+// left in the folder and the next run of the program makes it true before
+// anything else.
+#pragma once
+
+#include <string>
+
+namespace vat303 {
+
+struct PassCounts {
+  int removed = 0;                  // earlier filing files taken away (owners no longer due)
+  bool requestsNotSaved = false;    // the NRC file could not be written at the end
+  bool otherAccount = false;        // the NRC header names another charge account
+  std::string headerAccount;        // that account (20 digits)
+};
+
+// Start of a run: no file is yet written by it.
+void BeginFilingRun();
+
+// Every agency folder under DataRoot left with a journal by a pass that
+// did not end (and that no other terminal holds now) is repaired: its NRC
+// file and the map are brought in line with its filing files, and the
+// operator is told which owners it concerned.
+void RepairInterruptedPasses();
+
+// Makes and holds OutputDir (NrcFile's lock, waiting for another terminal's
+// pass), repairs what an interrupted pass left there and notes its earlier
+// filing files. False (the operator told) when the territory gets no files.
+bool OpenFilingPass();
+
+// Puts `bytes` in place as the owner's filing file FilingFile, replacing
+// the earlier one: the request the earlier file asked for is taken out,
+// the current NrcRequest added when `withRequest`, the run's payment form
+// recorded in the map. Nothing is rewritten when the file, its request and
+// its map byte are already so. False (the operator told) when something
+// could not be written: the run must stop.
+bool PutFilingFile(int owner, const std::string& bytes, bool withRequest);
+
+// Takes away the owner's earlier filing file FilingFile, if any, with the
+// request it asked for; a file this run wrote in an earlier pass stays.
+// False (the operator told) when it could not be done: the run must stop.
+bool RemoveFilingFile(int owner);
+
+// Writes the NRC file and ends the journal. False when the requests could
+// not be saved (the journal stays for the next run).
+bool CloseFilingPass();
+
+const PassCounts& FilingPassCounts();
+
+}  // namespace vat303
