@@ -68,8 +68,6 @@ std::string TestServer() {
   return v ? v : "";
 }
 
-namespace {
-
 // Runs one SQL command through psql on the test server; true when it worked.
 bool Psql(const std::string& sql) {
   const std::string conn = TestServer();
@@ -82,8 +80,6 @@ bool Psql(const std::string& sql) {
   int status = 0;
   return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-
-}  // namespace
 
 ServerSchema::ServerSchema() {
   static int counter = 0;

@@ -58,6 +58,8 @@ struct TempDir {
 
 // The test server: the connection string in KOVA_TEST_PG ("" when unset).
 std::string TestServer();
+// Runs one SQL command through psql on the test server; true when it worked.
+bool Psql(const std::string& sql);
 
 // A schema of its own on the test server for the scope: made with psql, set
 // as the search path of every connection of this process and of the

@@ -11,6 +11,7 @@
 #include "settings/config.h"
 #include "tests/records/records_helpers.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/filing_run.h"
 #include "tests/tools/kap_run.h"
 
 namespace {
@@ -115,6 +116,60 @@ TEST_F(KapServerTest, AKilledCopyToAServerLeavesItAsItWas) {
     const long now = Records(DumpAll(office));
     EXPECT_TRUE(now == 0 || now == all) << now << " of " << all;
   }
+}
+
+// The server ends a filing run's connection while the run waits for a
+// period file another terminal holds: the run stops, names the file (its
+// host path) and the status in words, and leaves every request with its
+// filing file; the next run files the quarter.
+TEST_F(KapServerTest, ARunWhoseConnectionTheServerEndsStopsAndLosesNoRequest) {
+  const std::string office = work.path + "office/", exe = work.path + "exe/";
+  ASSERT_EQ(Kap({"init", office, "--server", server + " application_name=" + schema->name}).code, 0);
+  ASSERT_EQ(Kap({"demo", office, "--owners", "40", "--today", "20240715"}).code, 0);
+  ASSERT_TRUE(os::AppendFile(office + "Kova.ini", "[Titular]\r\nNom=G\r\nNIF=ESB12345674\r\n"));
+  ASSERT_TRUE(os::MakeDirs(exe) && os::WriteFile(exe + "ZEDIRIDI", "#!/bin/sh\n"));
+  os::RunShell("chmod +x " + testsupport::ShellQuote(exe + "ZEDIRIDI"));
+  std::string run = "KAPTMP=" + testsupport::ShellQuote(work.path) + " KAPEXE=" + testsupport::ShellQuote(exe) +
+                    " KOVA_NOW=20240715 " + testsupport::ShellQuote(testsupport::BinDir() + "kap") + " run303 " +
+                    testsupport::ShellQuote(office) +
+                    " --mode S --date 20240630 --payment N --town GIRONA --account 21000418450200051332";
+  ASSERT_EQ(os::RunShell(run + " 2>/dev/null"), 0);
+  filingrun::ExpectConsistent(filingrun::Outputs(office), "first run", false);
+
+  // The run is kept at its first agency folder (its lock held here) until
+  // another terminal holds the period file, then let go to wait for that.
+  std::vector<os::Lock> folders;
+  for (const auto& [path, bytes] : filingrun::Outputs(office))
+    if (filingrun::IsNrc(path)) {
+      folders.emplace_back();
+      ASSERT_TRUE(os::LockDirectory(folders.back(), office + filingrun::Folder(path), 0));
+    }
+  os::RunShell("(" + run + " 2>" + testsupport::ShellQuote(work.path + "run.err") + "; echo $? >" +
+               testsupport::ShellQuote(work.path + "run.code") + ") &");
+  const std::string sessions = "psql " + testsupport::ShellQuote(server) +
+                               " -qAtX -c \"SELECT count(*) FROM pg_stat_activity WHERE application_name = '" +
+                               schema->name + "'\"";
+  for (int i = 0; i < 300 && testsupport::CommandOutput(sessions) != "1\n"; ++i) os::SleepMs(100);
+  recordstest::Child holder = recordstest::StartChild(testsupport::BinDir() + "kap", {"lock", office, "VCapPeri", "--file"});
+  ASSERT_EQ(recordstest::ReadLine(holder), "locked");
+  for (os::Lock& lock : folders) os::Unlock(lock);
+  std::string err;  // the run says it waits for the file
+  for (int i = 0; i < 300 && err.find("FITXER BLOQUEJAT") == std::string::npos; ++i) {
+    os::SleepMs(100);
+    os::ReadFile(work.path + "run.err", err);
+  }
+  ASSERT_TRUE(testsupport::Psql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = '" +
+                                schema->name + "'"));
+  std::string code;
+  for (int i = 0; i < 600 && !os::ReadFile(work.path + "run.code", code); ++i) os::SleepMs(100);
+  recordstest::FinishChild(holder);
+  EXPECT_EQ(code, "1\n");
+  os::ReadFile(work.path + "run.err", err);
+  EXPECT_NE(err.find("ERROR DE LECTURA AL FITXER " + office + "DADES/VCapPeri: "), std::string::npos) << err;
+  EXPECT_NE(err.find("(ESTAT 2)"), std::string::npos) << err;
+  filingrun::ExpectConsistent(filingrun::Outputs(office), "the connection ended", true);
+  ASSERT_EQ(os::RunShell(run + " 2>/dev/null"), 0);
+  filingrun::ExpectConsistent(filingrun::Outputs(office), "the next run", false);
 }
 
 TEST_F(KapServerTest, AnUnreachableServerIsNamedWithoutItsPassword) {
