@@ -3,6 +3,7 @@
 // did not end.
 #include "vat303/filing_pass.h"
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,9 +34,21 @@ constexpr int kPassLockWaitMs = 10 * 60 * 1000;
 constexpr int kOwners = 10000;  // owner numbers 1-9999
 constexpr std::size_t kOwnersListed = 20;
 
+// An owner's filing file in the folder, as the pass found or left it.
+struct OwnerFiling {
+  bool there = false;
+  bool unreadable = false;
+  std::uint64_t digest = 0;
+  bool asks = false;          // of type "I" with a positive result: it asks for `request` when filed with N
+  JournalRequest request;
+};
+
 struct Pass {
   bool open = false;
-  std::vector<bool> earlier;  // by owner number: a filing file lay in the folder
+  std::vector<OwnerFiling> files;  // by owner number
+  // The owners whose file asks for each request (tax id, name, amount): where
+  // two files ask for equal requests, the map tells whose request it is.
+  std::map<std::string, std::set<int>> asking;
   std::string map;            // the payment map as this pass knows it
   char payment = ' ';
   bool journal = false;       // the journal of this pass is begun
@@ -69,21 +82,59 @@ bool ValidOwner(int owner) { return owner >= 1 && owner < kOwners; }
 
 void Fail(const char* text, const std::string& path) { ShowRunMessage(Translate(text) + os::HostPath(path)); }
 
-// The owner's earlier filing file FilingFile, if the pass found one and it
-// is still there. False when it is there but cannot be read.
-bool ReadEarlier(int owner, bool& there, std::string& bytes) {
-  there = pass.earlier[static_cast<std::size_t>(owner)] && os::ReadFile(FilingFile, bytes);
-  if (there || !os::FileExists(FilingFile)) return true;
+std::string KeyOf(const JournalRequest& r) {
+  return format::FitText(r.taxId, 9) + format::FitText(r.name, 38) + std::to_string(r.amount);
+}
+
+OwnerFiling& FileOf(int owner) { return pass.files[static_cast<std::size_t>(owner)]; }
+
+// What the pass knows of the owner's file from now on.
+void Note(int owner, const OwnerFiling& file) {
+  OwnerFiling& f = FileOf(owner);
+  if (f.asks) pass.asking[KeyOf(f.request)].erase(owner);
+  f = file;
+  if (f.asks) pass.asking[KeyOf(f.request)].insert(owner);
+}
+
+OwnerFiling Read(const std::string& path) {
+  OwnerFiling f;
+  std::string bytes;
+  f.there = os::ReadFile(path, bytes);
+  f.unreadable = !f.there && os::FileExists(path);
+  f.there = f.there || f.unreadable;
+  f.digest = format::BytesHash(bytes);
+  NrcRequestFields r = NrcRequest;
+  f.asks = FilingFileRequest(bytes, r);
+  if (f.asks) f.request = AsJournal(r);
+  return f;
+}
+
+// The owner's earlier filing file, if the pass found one. False when it is
+// there but cannot be read.
+bool Earlier(int owner) {
+  if (!FileOf(owner).unreadable) return true;
   Fail(texts::kCannotRead, FilingFile);
   return false;
 }
 
-// The request a filing file asks for, when the pass's NRC file holds it.
-void HeldRequest(const std::string& bytes, bool& held, JournalRequest& request) {
+// Whether the NRC file holds the request of the owner's earlier file: as
+// many equal requests as there are files asking for them filed with
+// payment N, by the map, count as theirs; one more is this file's.
+bool HeldRequest(int owner, JournalRequest& request) {
+  const OwnerFiling& f = FileOf(owner);
+  if (!f.there) return false;
   NrcPassKeepFile();
+  if (!f.asks) return false;
   NrcRequestFields r = NrcRequest;
-  held = FilingFileRequest(bytes, r) && NrcPassHolds(r);
-  if (held) request = AsJournal(r);
+  r.ownerTaxId = f.request.taxId;
+  r.name = f.request.name;
+  r.amount = f.request.amount;
+  int others = 0;
+  for (int other : pass.asking[KeyOf(f.request)])
+    others += other != owner && pass.map[static_cast<std::size_t>(other - 1)] == 'N';
+  if (NrcPassCount(r) <= others) return false;
+  request = f.request;
+  return true;
 }
 
 bool EnsureJournal() {
@@ -222,7 +273,7 @@ bool OpenFilingPass() {
     Fail(texts::kCannotUseDir, OutputDir);
     return false;
   }
-  pass.earlier.assign(kOwners, false);
+  pass.files.assign(kOwners, OwnerFiling{});
   for (const os::DirEntry& e : entries) {
     if (e.isDir) continue;
     const std::string& n = e.name;
@@ -231,8 +282,10 @@ bool OpenFilingPass() {
       os::DeleteFile(OutputDir + n);
       continue;
     }
-    if (n.size() == 5 && n[0] == 'P' && n.find_first_not_of("0123456789", 1) == std::string::npos)
-      pass.earlier[static_cast<std::size_t>(std::stoi(n.substr(1)))] = true;
+    const int owner = n.size() == 5 && n[0] == 'P' && n.find_first_not_of("0123456789", 1) == std::string::npos
+                          ? std::stoi(n.substr(1))
+                          : 0;
+    if (ValidOwner(owner)) Note(owner, Read(OutputDir + n));
   }
   if (os::FileExists(JournalPath(OutputDir)) && !RepairFolder(OutputDir)) {
     AbandonNrcPass();
@@ -257,15 +310,14 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
   c.digest = format::BytesHash(bytes);
   c.added = withRequest;
   if (withRequest) c.in = AsJournal(NrcRequest);
-  std::string earlier;
-  bool hadEarlier = false;
-  if (!ReadEarlier(owner, hadEarlier, earlier)) return false;
-  if (hadEarlier) HeldRequest(earlier, c.takenOut, c.out);
+  if (!Earlier(owner)) return false;
+  c.takenOut = HeldRequest(owner, c.out);
   const NrcRequestFields request = NrcRequest;
 
   // The same file, the same request and the same map byte: nothing to do.
   const bool sameRequest = c.takenOut == c.added && (!c.added || SameRequest(c.out, c.in));
-  if (hadEarlier && earlier == bytes && sameRequest && pass.map[static_cast<std::size_t>(owner - 1)] == pass.payment) {
+  if (FileOf(owner).there && FileOf(owner).digest == c.digest && sameRequest &&
+      pass.map[static_cast<std::size_t>(owner - 1)] == pass.payment) {
     written.insert(FilingFile);
     return true;
   }
@@ -287,6 +339,13 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
     return false;
   }
   written.insert(FilingFile);
+  OwnerFiling now;
+  now.there = true;
+  now.digest = c.digest;
+  NrcRequestFields asked = NrcRequest;
+  now.asks = FilingFileRequest(bytes, asked);
+  if (now.asks) now.request = AsJournal(asked);
+  Note(owner, now);
   const bool requests = ApplyRequests(c);
   NrcRequest = request;
   if (!requests) return false;
@@ -300,20 +359,17 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
 }
 
 bool RemoveFilingFile(int owner) {
-  if (written.count(FilingFile)) return true;
-  std::string earlier;
-  bool there = false;
-  if (!ReadEarlier(owner, there, earlier)) return false;
-  if (!there) return true;
+  if (written.count(FilingFile) || !FileOf(owner).there) return true;
+  if (!Earlier(owner)) return false;
   JournalChange c;
   c.owner = owner;
-  HeldRequest(earlier, c.takenOut, c.out);
+  c.takenOut = HeldRequest(owner, c.out);
   if (!Journal(c)) return false;
   if (!os::DeleteFile(FilingFile) && os::FileExists(FilingFile)) {
     Fail(texts::kCannotDelete, FilingFile);
     return false;
   }
-  pass.earlier[static_cast<std::size_t>(owner)] = false;
+  Note(owner, OwnerFiling{});
   ++pass.counts.removed;
   const NrcRequestFields request = NrcRequest;
   const bool requests = ApplyRequests(c);

@@ -520,10 +520,10 @@ void NrcPassKeepFile() {
   if (pass.open && !pass.existed && pass.keep == 0 && pass.tail.empty()) pass.createEmpty = true;
 }
 
-bool NrcPassHolds(const NrcRequestFields& request) {
-  if (!pass.open) return false;
+int NrcPassCount(const NrcRequestFields& request) {
+  if (!pass.open) return 0;
   auto held = pass.present.find(RequestKey(request));
-  return held != pass.present.end() && held->second > 0;
+  return held == pass.present.end() ? 0 : held->second;
 }
 
 bool NrcPassHeader(std::string& account, std::string& ibanPrefix) {

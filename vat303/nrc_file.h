@@ -85,9 +85,9 @@ void AbandonNrcPass();
 int NrcPendingAdds();
 // A request of `amount` cents still fits the trailer's count and total.
 bool NrcPassHasRoomFor(std::int64_t amount);
-// The pass's file holds a request equal to `request` (as it stands now,
-// with the pass's changes).
-bool NrcPassHolds(const NrcRequestFields& request);
+// How many requests equal to `request` the pass's file holds (as it stands
+// now, with the pass's changes).
+int NrcPassCount(const NrcRequestFields& request);
 // The charge account (20 digits) and IBAN prefix (version 2; "" in version
 // 1) of the header of the pass's file; false while it has no header.
 bool NrcPassHeader(std::string& account, std::string& ibanPrefix);

@@ -90,11 +90,13 @@ inline std::map<std::string, std::string> Details(const std::string* nrc) {
   return out;
 }
 
-// Every folder's requests are its payment-N filing files' (these runs all
-// file with payment N): one request for each file that asks for one, equal
-// in tax identifier, name and amount, and no other request; and every
-// filing file's owner has "N" in the map. Folders whose pass left its
-// journal are skipped with `skipJournaled` (the next run repairs them).
+// Every folder's requests are its payment-N filing files': one request for
+// each file of type "I" whose owner's map byte is "N", equal in tax
+// identifier, name and amount, and no other request; and every filing
+// file's map byte fits its type ("I" filed with N or E, "U" with D). The
+// map holds each owner's last payment form: the tests change an owner's
+// form in one quarter only. Folders whose pass left its journal are skipped
+// with `skipJournaled` (the next run repairs them).
 inline void ExpectConsistent(const Files& now, const std::string& trace, bool skipJournaled) {
   std::map<std::string, std::multiset<std::string>> files, requests;
   std::set<std::string> folders, journaled;
@@ -105,11 +107,13 @@ inline void ExpectConsistent(const Files& now, const std::string& trace, bool sk
     if (IsJournal(path)) ADD_FAILURE() << trace << ": a journal is left in " << path;
     if (IsFiling(path)) {
       folders.insert(Folder(path));
-      if (!FilingKey(bytes).empty()) files[Folder(path)].insert(FilingKey(bytes));
       auto map = now.find("DADES/V303.MAP");
       const std::size_t owner = std::stoul(Base(path).substr(1));
-      EXPECT_TRUE(map != now.end() && map->second.size() >= owner && map->second[owner - 1] == 'N')
-          << trace << ": the map byte of " << path;
+      const char payment = map != now.end() && map->second.size() >= owner ? map->second[owner - 1] : ' ';
+      const char type = bytes.size() > 340 ? bytes[340] : ' ';
+      if (!FilingKey(bytes).empty() && payment == 'N') files[Folder(path)].insert(FilingKey(bytes));
+      EXPECT_TRUE(type == 'I' ? payment == 'N' || payment == 'E' : type == 'U' ? payment == 'D' : payment != ' ')
+          << trace << ": the map byte of " << path << " is '" << payment << "'";
     }
     if (IsNrc(path)) {
       folders.insert(Folder(path));

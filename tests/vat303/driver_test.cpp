@@ -84,9 +84,10 @@ TEST_F(DriverTest, ARerunTakesAwayTheFileAndRequestOfAnOwnerWhoNoLongerQualifies
 }
 
 // The request taken out is the one the replaced file asked for: after an
-// owner's tax identifier is corrected, and for two owners sharing one, a
-// rerun leaves exactly one request per file. A charge account other than
-// the one of the NRC file's header is said.
+// owner's tax identifier is corrected, for two owners sharing one, and for
+// two equal requests (owners 2 and 9999 in the third quarter), a rerun
+// leaves exactly one request per file. A charge account other than the one
+// of the NRC file's header is said.
 TEST_F(DriverTest, ARerunLeavesOneRequestPerFileWhateverTheTaxIdentifiersDo) {
   LoadOffice();
   OpenFiles();
@@ -99,28 +100,36 @@ TEST_F(DriverTest, ARerunLeavesOneRequestPerFileWhateverTheTaxIdentifiersDo) {
   filingrun::ExpectConsistent(Outputs(), "first run", false);
   struct Rerun {
     const char* what;
+    const char* date;
     int from, to;
-    const char* before;
+    const char* payment;
+    const char* before;  // a change to the owners first
     const char* after;
+    bool otherAccount;   // the request goes under the header's account, and that is said
   } reruns[] = {
-      {"owner 13 alone", 13, 13, nullptr, nullptr},
-      {"owner 2 alone", 2, 2, nullptr, nullptr},
-      {"owner 3's tax identifier corrected", 3, 3, "ES23456789D", "ES23456780Z"},
+      {"owner 13 alone", "20240630", 13, 13, "N", nullptr, nullptr, true},
+      {"owner 2 alone", "20240630", 2, 2, "N", nullptr, nullptr, true},
+      {"owner 3's tax identifier corrected", "20240630", 3, 3, "N", "ES23456789D", "ES23456780Z", true},
+      {"the third quarter", "20240930", 1, 9999, "N", nullptr, nullptr, false},
+      {"owner 9999 filed with E", "20240930", 9999, 9999, "E", nullptr, nullptr, false},
+      {"owner 9999 filed with N again", "20240930", 9999, 9999, "N", nullptr, nullptr, false},
   };
   for (const Rerun& r : reruns) {
     SCOPED_TRACE(r.what);
     if (r.before) ChangeOwner(r.before, r.after);
-    Select("S", "20240630", r.from, r.to, "N", false);
+    Select("S", r.date, r.from, r.to, r.payment, false);
     forms::PresAccount = "ES7921000813610123456789";
     ASSERT_EQ(Run(), 0);
     filingrun::ExpectConsistent(Outputs(), r.what, false);
     ASSERT_FALSE(messages.empty());
-    EXPECT_NE(messages[0].find(std::string(texts::kOtherAccount) + "ES91 21000418450200051332"), std::string::npos)
-        << messages[0];
+    EXPECT_EQ(messages[0].find(std::string(texts::kOtherAccount) + "ES91 21000418450200051332") != std::string::npos,
+              r.otherAccount) << messages[0];
   }
   const std::vector<std::string> ids = Requests(q2 + "NRC_BANC.SOL");
   EXPECT_EQ(std::count(ids.begin(), ids.end(), "B12345674"), 2);
   EXPECT_EQ(std::count(ids.begin(), ids.end(), "23456789D"), 0);
+  const std::vector<std::string> third = Requests("AEAT/303M2024.3T/NRC_BANC.SOL");
+  EXPECT_EQ(std::count(third.begin(), third.end(), "B12345674"), 2);
 }
 
 // Two territories writing into one agency folder: the second pass never

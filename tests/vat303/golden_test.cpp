@@ -3,7 +3,8 @@
 // The office (tests/vat303/data/*.csv) has persons and companies, accents,
 // C-cedilla and N-tilde, negative, zero and compensated results, cash
 // accounting, an annual summary, two territories whose codes select the same
-// agency directory, and the payment forms N, D and E.
+// agency directory, the payment forms N, D and E, a third quarter, owner
+// 9999 and two owners whose requests are equal.
 //
 // With KOVA_UPDATE_GOLDEN=1 the expected files are written instead of
 // compared (each must then be checked by hand before it is committed).
@@ -140,6 +141,13 @@ TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
   At(2015, 1, 20);
   Select("S", "20141231", 1, 9999, "N", false);  // record version 1
   EXPECT_EQ(Run(), 0);
+  // A third quarter before 2025 over a range that stops one owner short of
+  // owner 14, then owner 9999 alone, whose request equals owner 2's.
+  At(2024, 10, 15);
+  Select("S", "20240930", 1, 13, "N", false);
+  EXPECT_EQ(Run(), 0);
+  Select("S", "20240930", 9999, 9999, "N", false);
+  EXPECT_EQ(Run(), 0);
   At(2024, 7, 15);
   Select("R", "20240630", 1, 9999, "D", false);  // the report
   EXPECT_EQ(Run(), 0);
@@ -199,6 +207,8 @@ TEST_P(GoldenTest, TheBatchRunGivesTheSameFiles) {
       {"20240715", {"--mode", "S", "--date", "20240630", "--payment", "N", "--annual", "N"}},
       {"20240420", {"--mode", "S", "--date", "20240331", "--payment", "E"}},
       {"20150120", {"--mode", "S", "--date", "20141231", "--payment", "N", "--annual", "N"}},
+      {"20241015", {"--mode", "S", "--date", "20240930", "--to", "13", "--payment", "N"}},
+      {"20241015", {"--mode", "S", "--date", "20240930", "--from", "9999", "--to", "9999", "--payment", "N"}},
       {"20240715", {"--mode", "R", "--date", "20240630", "--payment", "D", "--annual", "N"}},
   };
   for (const BatchRun& run : runs) {
