@@ -80,11 +80,15 @@ bool LaterRates(const Reading& r) {
 int Sign(std::int64_t v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
 // ---- the checks ----------------------------------------------------------------------
+bool IsBankPage(const FilingPage& page) { return std::string_view(page.id) == "DID"; }
+
+// Every field but those of the bank page, which has a rule of its own.
 bool FollowsDesign(const Reading& r) {
-  const std::vector<FilingField>& fields = FilingFields();
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const std::string_view text = FieldInFile(r.bytes, static_cast<int>(i), r.annual);
-    if (!text.empty() && !HasFieldForm(fields[i], text)) return false;
+  static const std::vector<int> fields =
+      FieldsWhere([](const FilingField&, const FilingPage& p) { return !IsBankPage(p); });
+  for (int i : fields) {
+    const std::string_view text = FieldInFile(r.bytes, i, r.annual);
+    if (!text.empty() && !HasFieldForm(FilingFields()[static_cast<std::size_t>(i)], text)) return false;
   }
   return true;
 }
@@ -242,7 +246,7 @@ bool CashAmountsWithTheirFlag(const Reading& r) {
 // whatever the type letter and payment form.
 bool BankPageEmpty(const Reading& r) {
   static const std::vector<int> page =
-      FieldsWhere([](const FilingField&, const FilingPage& p) { return std::string_view(p.id) == "DID"; });
+      FieldsWhere([](const FilingField&, const FilingPage& p) { return IsBankPage(p); });
   for (int i : page) {
     const std::string_view text = FieldInFile(r.bytes, i, r.annual);
     if (!text.empty() && !HasFieldForm(FilingFields()[static_cast<std::size_t>(i)], text)) return false;
@@ -260,7 +264,7 @@ const std::vector<RuleDef>& Defs() {
   static const std::vector<RuleDef> defs = {
       {"disseny",
        "UN CAMP NO T\x90 LA FORMA DEL DISSENY DE REGISTRE (XIFRES, TEXT FIX, BLANCS O CAR\xB7" "CTERS ADMESOS)",
-       {}, "every field", FollowsDesign},
+       {}, "every field but page DID's", FollowsDesign},
       {"llargada", "LA LLARGADA DEL FITXER NO CORRESPON A LES P\xB7GINES QUE CONT\x90", {}, "file length",
        LengthFitsPages},
       {"nif", "FALTA EL NIF DEL PROPIETARI O NO \x90S AJUSTAT A L'ESQUERRA", {F("01", S::OwnerTaxId)}, "",

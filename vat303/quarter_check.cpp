@@ -80,23 +80,33 @@ std::vector<std::string> AllQuarterFolders(const std::string& dataRoot) {
   return out;
 }
 
+// "AEAT/303M2024.2T" of a folder's path, however the path was spelt.
+std::string AgencyAndQuarter(const std::string& folder) {
+  std::string path = os::HostPath(folder);
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  const std::size_t quarter = path.rfind('/');
+  const std::size_t agency =
+      quarter == std::string::npos || quarter == 0 ? std::string::npos : path.rfind('/', quarter - 1);
+  return agency == std::string::npos ? path : path.substr(agency + 1);
+}
+
 // Which owners of the folder have here their most recently written filing
-// file under dataRoot (a file written in the same instant elsewhere counts
-// as here).
+// file under dataRoot. A file elsewhere written in the same clock tick
+// leaves it unknown which came last: the map is then not compared.
 std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& folder, const std::vector<int>& owners) {
   std::vector<bool> latest(kMapSize + 1, false);
   std::vector<std::int64_t> written(kMapSize + 1, -1);
   for (int owner : owners) latest[static_cast<std::size_t>(owner)] = true;
-  const std::string here = os::HostPath(folder);
+  const std::string here = AgencyAndQuarter(folder);
   for (const std::string& other : AllQuarterFolders(dataRoot)) {
-    if (os::HostPath(other) == here) continue;
+    if (AgencyAndQuarter(other) == here) continue;
     std::vector<os::DirEntry> entries;
     if (!os::ListDir(other, entries)) continue;
     for (const os::DirEntry& e : entries) {
       const std::size_t owner = static_cast<std::size_t>(OwnerOfName(e.name));
       if (owner == 0 || e.isDir || !latest[owner]) continue;
       if (written[owner] < 0) written[owner] = os::ModifiedNs(folder + e.name);
-      if (os::ModifiedNs(other + e.name) > written[owner]) latest[owner] = false;
+      if (os::ModifiedNs(other + e.name) >= written[owner]) latest[owner] = false;
     }
   }
   return latest;
