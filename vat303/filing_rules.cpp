@@ -49,7 +49,8 @@ bool Amounts(const Reading& r, std::array<std::int64_t, N>& v) {
 
 int F(const char* page, S source, int nth = 0) { return FindField(page, source, nth); }
 
-// Fields of the design picked by a test, with the annual pages or without.
+// The indexes of the design's fields that pass `test` (given the field and
+// its page).
 template <typename Test>
 std::vector<int> FieldsWhere(Test test) {
   std::vector<int> out;
@@ -57,12 +58,6 @@ std::vector<int> FieldsWhere(Test test) {
   for (std::size_t i = 0; i < fields.size(); ++i)
     if (test(fields[i], FilingPages()[static_cast<std::size_t>(fields[i].page)])) out.push_back(static_cast<int>(i));
   return out;
-}
-
-const std::vector<int>& AmountFields() {
-  static const std::vector<int> fields =
-      FieldsWhere([](const FilingField& f, const FilingPage&) { return f.kind == FieldKind::Amount; });
-  return fields;
 }
 
 char Letter(std::string_view text) { return text.empty() ? ' ' : text.front(); }
@@ -98,10 +93,10 @@ bool LengthFitsPages(const Reading& r) { return r.bytes.size() == static_cast<st
 bool TaxIdPresent(const Reading& r) {
   const std::string_view id = r.Text(0);
   if (id.empty()) return true;
-  // Left-aligned, blanks only after it.
-  const std::size_t end = id.find(' ');
-  return format::HasTaxId("ES" + std::string(id)) && id.front() != ' ' &&
-         (end == std::string_view::npos || id.find_first_not_of(' ', end) == std::string_view::npos);
+  // Left-aligned: blanks only after it.
+  const std::size_t blank = id.find(' ');
+  return format::HasTaxId("ES" + std::string(id)) &&
+         (blank == std::string_view::npos || id.find_first_not_of(' ', blank) == std::string_view::npos);
 }
 
 bool NamePresent(const Reading& r) {
@@ -135,7 +130,9 @@ bool UnusedBoxesZero(const Reading& r) {
 }
 
 bool NoNegativeZero(const Reading& r) {
-  for (int i : AmountFields()) {
+  static const std::vector<int> amounts =
+      FieldsWhere([](const FilingField& f, const FilingPage&) { return f.kind == FieldKind::Amount; });
+  for (int i : amounts) {
     const std::string_view text = FieldInFile(r.bytes, i, r.annual);
     if (!text.empty() && text.front() == 'N' && text.find_first_not_of('0', 1) == std::string_view::npos) return false;
   }

@@ -1,6 +1,7 @@
 // A strict reading of an NRC request file.
 #include "vat303/nrc_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -105,7 +106,7 @@ NrcReading ReadNrcText(std::string_view bytes) {
     }
   }
   if (bytes.size() % length != 0) Note(out, NrcProblem::RecordLength, static_cast<int>(records) + 1);
-  if (!trailer) Note(out, NrcProblem::Ending, static_cast<int>(records));
+  if (!trailer) Note(out, NrcProblem::Ending, static_cast<int>(std::max<std::size_t>(records, 1)));
   return out;
 }
 

@@ -128,14 +128,13 @@ std::string RequestKey(const std::string& taxId, const std::string& name, std::i
 void CheckFilingFile(const std::string& name, const std::string& bytes, const std::string& year, int quarter,
                      char mapByte, std::map<std::string, RequestSlot>& slots, FolderCheck& out) {
   const FilingPayment payment = ReadFilingPayment(bytes);
-  const bool mapKnown = mapByte != 0;
   const bool mapFits = (mapByte == 'N' || mapByte == 'D' || mapByte == 'E') && TypeFitsPayment(payment.type, mapByte);
-  if (mapKnown && !mapFits) Fault(out, name, kMapByte);
+  if (mapByte != 0 && !mapFits) Fault(out, name, kMapByte);
 
   FilingContext context;
   context.year = year;
   context.quarter = quarter;
-  if (mapKnown && mapFits) context.payment = mapByte;
+  if (mapFits) context.payment = mapByte;
   for (const RuleBreak& b : CheckFilingRules(bytes, context))
     out.faults.push_back({name, b.rule->name, b.rule->fields, 0, b.message});
 
@@ -184,13 +183,14 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
     return out;
   }
   std::vector<int> owners;
+  std::vector<std::string> names;
   bool nrc = false;
   for (const os::DirEntry& e : entries) {
     const std::string& n = e.name;
     if (!e.isDir && n.size() > 5 && n[0] == '~' && n.compare(n.size() - 4, 4, ".tmp") == 0) continue;
     if (!e.isDir && n == kJournalName) Fault(out, n, kJournal);
     else if (!e.isDir && n == kNrcName) nrc = true;
-    else if (!e.isDir && OwnerOfName(n) > 0) owners.push_back(OwnerOfName(n));
+    else if (!e.isDir && OwnerOfName(n) > 0) owners.push_back(OwnerOfName(n)), names.push_back(n);
     else Fault(out, n, kStray);
   }
 
@@ -200,16 +200,16 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
   const std::vector<bool> latest = LatestHere(WithSlash(dataRoot), folder, owners);
 
   std::map<std::string, RequestSlot> slots;
-  for (int owner : owners) {
-    const std::string name = "P" + std::string(4 - std::to_string(owner).size(), '0') + std::to_string(owner);
+  for (std::size_t i = 0; i < owners.size(); ++i) {
+    const std::size_t owner = static_cast<std::size_t>(owners[i]);
+    const std::string& name = names[i];
     std::string bytes;
     if (!os::ReadFile(folder + name, bytes)) {
       Fault(out, name, kUnreadable);
       continue;
     }
     ++out.files;
-    const bool mapSays = mapWhole && latest[static_cast<std::size_t>(owner)];
-    CheckFilingFile(name, bytes, year, quarter, mapSays ? map[static_cast<std::size_t>(owner) - 1] : 0, slots, out);
+    CheckFilingFile(name, bytes, year, quarter, mapWhole && latest[owner] ? map[owner - 1] : 0, slots, out);
   }
   if (nrc) ReadRequests(folder + kNrcName, year, quarter, slots, out);
 
