@@ -63,19 +63,16 @@ int OwnerOfName(const std::string& name) {
   return std::stoi(name.substr(1));
 }
 
-bool IsQuarterFolderName(const std::string& name) {
-  return name.size() == 11 && name.compare(0, 4, "303M") == 0 && name[8] == '.' && name[10] == 'T' &&
-         name.find_first_not_of("0123456789", 4) == 8 && name[9] >= '1' && name[9] <= '4';
-}
-
 // Every quarter folder of every agency under dataRoot.
 std::vector<std::string> AllQuarterFolders(const std::string& dataRoot) {
   std::vector<std::string> out;
+  std::string year;
+  int quarter = 0;
   for (int code = 0; !AgencyDir(code).empty(); ++code) {
     std::vector<os::DirEntry> entries;
     if (!os::ListDir(dataRoot + AgencyDir(code), entries)) continue;
     for (const os::DirEntry& e : entries)
-      if (e.isDir && IsQuarterFolderName(e.name)) out.push_back(dataRoot + AgencyDir(code) + e.name + "/");
+      if (e.isDir && QuarterOfFolder(e.name, year, quarter)) out.push_back(dataRoot + AgencyDir(code) + e.name + "/");
   }
   return out;
 }
@@ -225,6 +222,18 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
 const std::vector<FilingRule>& FolderRules() {
   static const std::vector<FilingRule> rules(std::begin(kFolderRules), std::end(kFolderRules));
   return rules;
+}
+
+bool QuarterOfFolder(const std::string& path, std::string& year, int& quarter) {
+  std::string name = os::HostPath(path);
+  while (!name.empty() && name.back() == '/') name.pop_back();
+  name.erase(0, name.rfind('/') == std::string::npos ? 0 : name.rfind('/') + 1);
+  if (name.size() != 11 || name.compare(0, 4, "303M") != 0 || name[8] != '.' || name[10] != 'T' ||
+      name.find_first_not_of("0123456789", 4) != 8 || name[9] < '1' || name[9] > '4')
+    return false;
+  year = name.substr(4, 4);
+  quarter = name[9] - '0';
+  return true;
 }
 
 std::vector<std::string> QuarterFolders(const std::string& dataRoot, const std::string& year, int quarter) {

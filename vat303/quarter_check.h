@@ -43,6 +43,11 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
 // files, its NRC file, the requests against the filing files, the map.
 const std::vector<FilingRule>& FolderRules();
 
+// The year and quarter of a folder named 303M<year>.<quarter>T (the last
+// part of `path`, with or without a separator after it); false for any
+// other name.
+bool QuarterOfFolder(const std::string& path, std::string& year, int& quarter);
+
 // The agency folders of the quarter that exist under dataRoot, in the order
 // of the territory codes.
 std::vector<std::string> QuarterFolders(const std::string& dataRoot, const std::string& year, int quarter);

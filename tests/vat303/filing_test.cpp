@@ -9,6 +9,8 @@
 
 #include "forms/selection.h"
 #include "platform/os/os.h"
+#include "settings/catalogue.h"
+#include "settings/config.h"
 #include "records/data_files.h"
 #include "tests/support/test_support.h"
 #include "tests/vat303/return_fixture.h"
@@ -18,8 +20,6 @@
 #include "vat303/filing_rules.h"
 #include "vat303/quarter_check.h"
 #include "vat303/return_state.h"
-#include "settings/catalogue.h"
-#include "settings/config.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "tools/kap/kap.h"
 #include "vat303/filing_check.h"
 #include "vat303/filing_rules.h"
+#include "vat303/quarter_check.h"
 
 namespace kap {
 namespace {
@@ -42,14 +43,8 @@ vat303::FilingContext PlaceOf(const std::string& file, std::string& dataRoot) {
   const std::string path = os::HostPath(file);
   const std::size_t cut = path.rfind('/');
   const std::string folder = cut == std::string::npos ? os::CurrentDir() : path.substr(0, cut + 1);
-  const std::size_t start = folder.rfind('/', folder.size() - 2);
-  const std::string name = folder.substr(start == std::string::npos ? 0 : start + 1);
-  if (name.size() == 12 && name.compare(0, 4, "303M") == 0 && name[8] == '.' && name.compare(10, 2, "T/") == 0 &&
-      name[9] >= '1' && name[9] <= '4' && name.find_first_not_of("0123456789", 4) == 8) {
-    context.year = name.substr(4, 4);
-    context.quarter = name[9] - '0';
-  }
-  dataRoot = start == std::string::npos ? "" : folder.substr(0, start + 1) + "../";
+  if (!vat303::QuarterOfFolder(folder, context.year, context.quarter)) context = {};
+  dataRoot = folder + "../../";
   return context;
 }
 
