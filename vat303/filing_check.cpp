@@ -4,34 +4,32 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vat303 {
 namespace {
 
-bool AllDigits(const std::string& s) {
+bool AllDigits(std::string_view s) {
   if (s.empty()) return false;
   for (char c : s)
     if (c < '0' || c > '9') return false;
   return true;
 }
 
-std::vector<std::string> Choices(const char* allowed) {
-  std::vector<std::string> out;
-  std::string item;
-  for (const char* p = allowed; *p; ++p) {
-    if (*p == '|') {
-      out.push_back(item);
-      item.clear();
-    } else {
-      item += *p;
-    }
+// Whether `value` is one of the "|"-separated choices of `allowed`.
+bool IsChoice(std::string_view value, std::string_view allowed) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t bar = allowed.find('|', start);
+    const bool last = bar == std::string_view::npos;
+    if (allowed.substr(start, last ? std::string_view::npos : bar - start) == value) return true;
+    if (last) return false;
+    start = bar + 1;
   }
-  out.push_back(item);
-  return out;
 }
 
-std::string Shown(const std::string& value) {
+std::string Shown(std::string_view value) {
   std::string out;
   for (unsigned char c : value) {
     if (c < 32 || c >= 127) {
@@ -44,22 +42,22 @@ std::string Shown(const std::string& value) {
   return out;
 }
 
-// The first position of `value` (1-based in the file) that breaks the kind.
-int FirstBad(const FieldRead& r, const std::string& expected, std::string& why) {
-  const FilingField& f = *r.field;
-  const std::string& v = r.value;
+// The first position of `v` (from 0) that breaks the field's kind, -1 when
+// none. `why`, when given, is told what is wrong; nothing is allocated
+// without it.
+int FirstBad(const FilingField& f, std::string_view v, std::string_view expected, std::string* why) {
   switch (f.kind) {
     case FieldKind::Constant:
       for (std::size_t i = 0; i < v.size(); ++i)
-        if (v[i] != expected[i]) {
-          why = "expected \"" + expected + "\", found \"" + Shown(v) + "\"";
+        if (i >= expected.size() || v[i] != expected[i]) {
+          if (why) *why = "expected \"" + std::string(expected) + "\", found \"" + Shown(v) + "\"";
           return static_cast<int>(i);
         }
       return -1;
     case FieldKind::Blank:
       for (std::size_t i = 0; i < v.size(); ++i)
         if (v[i] != ' ') {
-          why = "blanks expected, found \"" + Shown(v.substr(i, 20)) + "\"";
+          if (why) *why = "blanks expected, found \"" + Shown(v.substr(i, 20)) + "\"";
           return static_cast<int>(i);
         }
       return -1;
@@ -67,9 +65,10 @@ int FirstBad(const FieldRead& r, const std::string& expected, std::string& why) 
       for (std::size_t i = 0; i < v.size(); ++i) {
         const bool sign = i == 0 && v[i] == 'N';
         if (!sign && (v[i] < '0' || v[i] > '9')) {
-          why = (v[i] == 'N' ? "\"N\" not in the first position of an amount: \""
-                             : "not an amount (17 digits, \"N\" first when negative): \"") +
-                Shown(v) + "\"";
+          if (why)
+            *why = (v[i] == 'N' ? "\"N\" not in the first position of an amount: \""
+                                : "not an amount (17 digits, \"N\" first when negative): \"") +
+                   Shown(v) + "\"";
           return static_cast<int>(i);
         }
       }
@@ -77,56 +76,115 @@ int FirstBad(const FieldRead& r, const std::string& expected, std::string& why) 
     case FieldKind::Number:
       for (std::size_t i = 0; i < v.size(); ++i)
         if (v[i] < '0' || v[i] > '9') {
-          why = "digits expected, found \"" + Shown(v) + "\"";
+          if (why) *why = "digits expected, found \"" + Shown(v) + "\"";
           return static_cast<int>(i);
         }
       return -1;
     case FieldKind::Text: {
-      const std::string allowed = f.allowed;
+      const std::string_view allowed = f.allowed;
       for (std::size_t i = 0; i < v.size(); ++i)
-        if (allowed.find(v[i]) == std::string::npos) {
-          why = "character not allowed here: \"" + Shown(v.substr(i, 1)) + "\"";
+        if (allowed.find(v[i]) == std::string_view::npos) {
+          if (why) *why = "character not allowed here: \"" + Shown(v.substr(i, 1)) + "\"";
           return static_cast<int>(i);
         }
       return -1;
     }
     case FieldKind::Code:
-      for (const std::string& choice : Choices(f.allowed))
-        if (v == choice) return -1;
-      why = "one of \"" + std::string(f.allowed) + "\" expected, found \"" + Shown(v) + "\"";
+      if (IsChoice(v, f.allowed)) return -1;
+      if (why) *why = "one of \"" + std::string(f.allowed) + "\" expected, found \"" + Shown(v) + "\"";
       return 0;
   }
   return -1;
 }
 
+// Where each field of FilingFields() starts in a file without and with the
+// annual pages (-1: not in such a file).
+struct Offsets {
+  std::vector<int> plain, annual;
+};
+
+const Offsets& FieldOffsets() {
+  static const Offsets offsets = [] {
+    Offsets o;
+    int plain = 0, annual = 0;
+    for (const FilingField& f : FilingFields()) {
+      const bool annualPage = FilingPages()[static_cast<std::size_t>(f.page)].annual;
+      o.plain.push_back(annualPage ? -1 : plain);
+      o.annual.push_back(annual);
+      if (!annualPage) plain += f.width;
+      annual += f.width;
+    }
+    return o;
+  }();
+  return offsets;
+}
+
 }  // namespace
 
 std::string AmountAsEuros(const std::string& value) {
-  if (value.size() != 17) return "";
+  std::int64_t cents = 0;
+  if (!AmountCents(value, cents)) return "";
   const bool negative = value[0] == 'N';
-  const std::string digits = negative ? value.substr(1) : value;
-  if (!AllDigits(digits)) return "";
-  const long long cents = std::atoll(digits.c_str());
+  if (negative) cents = -cents;
   std::string euros = std::to_string(cents / 100) + "." + std::string(cents % 100 < 10 ? "0" : "") +
                       std::to_string(cents % 100);
   return negative ? "-" + euros : euros;
 }
 
-FilingReading ReadFilingText(const std::string& bytes) {
-  FilingReading out;
-  const std::vector<FilingPage>& pages = FilingPages();
+bool HasAnnualPages(std::string_view bytes) {
   // Where page 04 starts when it is there.
-  int annualAt = 0;
-  for (const FilingPage& p : pages) {
+  std::size_t annualAt = 0;
+  for (const FilingPage& p : FilingPages()) {
     if (p.annual) break;
-    annualAt += p.length;
+    annualAt += static_cast<std::size_t>(p.length);
   }
   const std::size_t full = static_cast<std::size_t>(FilingLength(true));
   const std::size_t plain = static_cast<std::size_t>(FilingLength(false));
-  out.annualPages = bytes.size() == full ||
-                    (bytes.size() != plain && bytes.size() >= static_cast<std::size_t>(annualAt) + 11 &&
-                     bytes.compare(static_cast<std::size_t>(annualAt), 11, "<T30304000>") == 0);
-  const std::size_t expected = out.annualPages ? full : plain;
+  return bytes.size() == full ||
+         (bytes.size() != plain && bytes.size() >= annualAt + 11 && bytes.substr(annualAt, 11) == "<T30304000>");
+}
+
+int FindField(const char* pageId, FieldSource source, int nth) {
+  const std::vector<FilingField>& fields = FilingFields();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::string_view page = FilingPages()[static_cast<std::size_t>(fields[i].page)].id;
+    if (fields[i].source == source && page == pageId && nth-- == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string_view FieldInFile(std::string_view bytes, int index, bool annualPages) {
+  if (index < 0 || static_cast<std::size_t>(index) >= FilingFields().size()) return {};
+  const std::size_t i = static_cast<std::size_t>(index);
+  const int offset = annualPages ? FieldOffsets().annual[i] : FieldOffsets().plain[i];
+  const std::size_t width = static_cast<std::size_t>(FilingFields()[i].width);
+  if (offset < 0 || static_cast<std::size_t>(offset) + width > bytes.size()) return {};
+  return bytes.substr(static_cast<std::size_t>(offset), width);
+}
+
+bool HasFieldForm(const FilingField& field, std::string_view value) {
+  if (value.size() != static_cast<std::size_t>(field.width)) return false;
+  if (FirstBad(field, value, field.constant, nullptr) < 0) return true;
+  return field.kind == FieldKind::Constant && field.later && FirstBad(field, value, field.later, nullptr) < 0;
+}
+
+bool AmountCents(std::string_view value, std::int64_t& cents) {
+  if (value.size() != 17) return false;
+  const bool negative = value[0] == 'N';
+  std::int64_t v = 0;
+  for (std::size_t i = negative ? 1 : 0; i < value.size(); ++i) {
+    if (value[i] < '0' || value[i] > '9') return false;
+    v = v * 10 + (value[i] - '0');
+  }
+  cents = negative ? -v : v;
+  return true;
+}
+
+FilingReading ReadFilingText(const std::string& bytes) {
+  FilingReading out;
+  const std::vector<FilingPage>& pages = FilingPages();
+  out.annualPages = HasAnnualPages(bytes);
+  const std::size_t expected = static_cast<std::size_t>(FilingLength(out.annualPages));
   if (bytes.size() != expected)
     out.faults.push_back({static_cast<int>(std::min(bytes.size(), expected)) + 1,
                           "file length " + std::to_string(bytes.size()) + ", expected " + std::to_string(expected) +
@@ -135,16 +193,17 @@ FilingReading ReadFilingText(const std::string& bytes) {
     if (bytes[i] == '\r' || bytes[i] == '\n')
       out.faults.push_back({static_cast<int>(i) + 1, bytes[i] == '\r' ? "CR in the file" : "LF in the file"});
 
-  int offset = 0;
-  for (const FilingField& f : FilingFields()) {
-    if (pages[static_cast<std::size_t>(f.page)].annual && !out.annualPages) continue;
+  const std::vector<FilingField>& fields = FilingFields();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const int offset = out.annualPages ? FieldOffsets().annual[i] : FieldOffsets().plain[i];
+    if (offset < 0) continue;
     FieldRead r;
-    r.field = &f;
+    r.field = &fields[i];
     r.offset = offset;
-    if (static_cast<std::size_t>(offset) < bytes.size()) r.value = bytes.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(f.width));
-    r.present = r.value.size() == static_cast<std::size_t>(f.width);
+    if (static_cast<std::size_t>(offset) < bytes.size())
+      r.value = bytes.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(fields[i].width));
+    r.present = r.value.size() == static_cast<std::size_t>(fields[i].width);
     out.fields.push_back(r);
-    offset += f.width;
   }
 
   // The year and period of page 01 decide the period-dependent constants,
@@ -175,7 +234,7 @@ FilingReading ReadFilingText(const std::string& bytes) {
       }
     }
     std::string why;
-    const int bad = FirstBad(r, expected, why);
+    const int bad = FirstBad(f, r.value, expected, &why);
     if (bad >= 0) out.faults.push_back({r.offset + bad + 1, where + why});
     if (periodKnown && f.source == FieldSource::Year && r.value != year)
       out.faults.push_back({r.offset + 1, where + "year \"" + Shown(r.value) + "\" differs from page 01's " + year});

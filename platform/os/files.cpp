@@ -41,6 +41,12 @@ std::uint64_t FileStamp(const std::string& path) {
   return ns ^ (static_cast<std::uint64_t>(st.st_size) << 1) ^ static_cast<std::uint64_t>(st.st_ino) << 40;
 }
 
+std::int64_t ModifiedNs(const std::string& path) {
+  struct stat st;
+  if (::stat(HostPath(path).c_str(), &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 bool ReadFile(const std::string& path, std::string& out) {
   out.clear();
   File f;

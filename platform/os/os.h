@@ -36,6 +36,9 @@ bool RenameFile(const std::string& from, const std::string& to);
 // Modification time in nanoseconds plus size, to notice a changed file
 // (0 when the file is missing).
 std::uint64_t FileStamp(const std::string& path);
+// Time of the last change of the file's content in nanoseconds since 1970,
+// to tell which of two files was written later; -1 when it cannot be examined.
+std::int64_t ModifiedNs(const std::string& path);
 
 // ---- sequential files ------------------------------------------------------
 // A handle to an open file. Modes are those of fopen ("r", "w", "a", "rb",

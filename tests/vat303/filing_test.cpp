@@ -3,16 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "forms/selection.h"
 #include "platform/os/os.h"
+#include "settings/catalogue.h"
+#include "settings/config.h"
 #include "records/data_files.h"
 #include "tests/support/test_support.h"
 #include "tests/vat303/return_fixture.h"
 #include "vat303/filing_check.h"
 #include "vat303/filing_file.h"
 #include "vat303/filing_layout.h"
+#include "vat303/filing_rules.h"
+#include "vat303/quarter_check.h"
 #include "vat303/return_state.h"
 
 namespace {
@@ -222,7 +228,85 @@ TEST(FilingCheck, AFileAsWrittenHasNoFaultsAndEveryChangeIsFound) {
   }
 }
 
+// A file as the program writes it, with the field at (page, source, nth) replaced.
+std::string With(std::string file, const char* page, vat303::FieldSource source, int nth, const std::string& text) {
+  const std::string_view at =
+      vat303::FieldInFile(file, vat303::FindField(page, source, nth), vat303::HasAnnualPages(file));
+  file.replace(static_cast<std::size_t>(at.data() - file.data()), at.size(), text);
+  return file;
+}
+
 class Show303Test : public returntest::ReturnTest {};
+
+// Files made by the program, one field changed per case: exactly the rule
+// that guards that field breaks. Every rule's message has its translations.
+TEST_F(Show303Test, EachRuleFindsTheChangeItGuardsAndCorrectFilesBreakNone) {
+  using S = vat303::FieldSource;
+  FilingValues q2 = Values();  // a positive result with compensation applied, payment N
+  q2.totals.OutputVat = 2100, q2.totals.SumDeductibleQuota = 500, q2.totals.SumRegularisation = 100;
+  q2.totals.GeneralResult = 1500, q2.totals.Compensation = 300, q2.totals.SumBalance = 1500;
+  q2.applied = 300, q2.final = 1500, q2.returnType = 'I';
+  FilingValues q4 = Values();  // the annual summary of a fourth quarter
+  q4.year = "2023", q4.periodCode = "4T", q4.fourthQuarter = '1', q4.annual = '1', q4.laterRates = true;
+  q4.annualPages = true, q4.prorata = 0.85, q4.totals.YearBases = 1000, q4.totals.YearBaseA = -200;
+  q4.totals.YearCash1 = 50, q4.cashFlag = '2';
+  const std::string plain = vat303::FilingText(q2), annual = vat303::FilingText(q4);
+  const vat303::FilingContext n{"2024", 2, 'N'}, q4Context{"2023", 4, 'D'};
+  EXPECT_TRUE(vat303::CheckFilingRules(plain, n).empty());
+  EXPECT_TRUE(vat303::CheckFilingRules(annual, q4Context).empty());
+  EXPECT_TRUE(vat303::CheckFilingRules(vat303::FilingText(Values()), {}).empty());
+
+  auto variant = [](FilingValues v, void (*change)(FilingValues&)) { return change(v), vat303::FilingText(v); };
+  const struct Case {
+    const char* rule;
+    std::string bytes;
+    vat303::FilingContext context;
+  } cases[] = {
+      {"disseny", With(plain, "01", S::DeductibleBase, 0, "0000000000000X000"), n},
+      {"llargada", plain + " ", n},
+      {"nif", With(plain, "01", S::OwnerTaxId, 0, " 12345678"), n},
+      {"nom", With(plain, "01", S::FilingName, 0, "," + std::string(79, ' ')), n},
+      {"periode", With(plain, "</T", S::Year, 0, "2023"), n},
+      {"periode", plain, {"2024", 3, 'N'}},
+      {"zero", With(plain, "01", S::Zero, 3, "00000000000000001"), n},
+      {"zero-negatiu", With(plain, "01", S::SlotABase, 0, "N0000000000000000"), n},
+      {"total-deduir", With(plain, "01", S::DeductibleQuota, 0, "00000000000000600"), n},
+      {"resultat-general", With(plain, "01", S::OutputVat, 0, "00000000000002000"), n},
+      {"resultats-03", With(plain, "03", S::GeneralResult, 1, "00000000000001400"), n},
+      {"compensacio", With(plain, "03", S::Compensation, 0, "00000000000000400"), n},
+      {"resultat", With(plain, "03", S::FinalResult, 0, "00000000000001400"), n},
+      {"tipus", With(plain, "01", S::ReturnType, 0, "C"), n},
+      {"tipus-pagament", plain, {"2024", 2, 'D'}},
+      {"saldo-zero", With(plain, "03", S::NilMark, 0, "X"), n},
+      {"indicadors", With(plain, "01", S::FourthQuarter, 0, "2"), n},
+      {"pagines-anuals",
+       variant(q4, [](FilingValues& v) { v.periodCode = "3T", v.fourthQuarter = v.annual = '0', v.laterRates = false; }),
+       {"2023", 3, 'D'}},
+      {"resum-anual", With(annual, "05", S::Page05Base, 0, "00000000000000800"), q4Context},
+      {"tipus-impositius", variant(q2, [](FilingValues& v) { v.laterRates = true; }), n},
+      {"percentatge", variant(q4, [](FilingValues& v) { v.prorata = 1.5; }), q4Context},
+      {"criteri-caixa", With(annual, "03", S::Cash2, 0, "00000000000000010"), q4Context},
+      {"banc", With(plain, "DID", S::None, 1, "ES123456789"), n},
+      {"import-nrc", variant(q2, [](FilingValues& v) { v.final = 1e12, v.totals.SumBalance = 1e12; }), n},
+  };
+  std::set<std::string> tested;
+  for (const Case& c : cases) {
+    const std::vector<vat303::RuleBreak> broken = vat303::CheckFilingRules(c.bytes, c.context);
+    std::string names;
+    for (const vat303::RuleBreak& b : broken) names += std::string(b.rule->name) + " ";
+    EXPECT_EQ(names, c.rule + std::string(" ")) << c.rule;
+    tested.insert(c.rule);
+  }
+  EXPECT_EQ(tested.size(), vat303::FilingRules().size());
+
+  std::vector<vat303::FilingRule> rules = vat303::FilingRules();
+  rules.insert(rules.end(), vat303::FolderRules().begin(), vat303::FolderRules().end());
+  settings::FormName = "RUVOZ303";
+  for (const char* language : {"SPA", "GLG", "OCI"}) {
+    settings::Idioma = language;
+    for (const vat303::FilingRule& r : rules) EXPECT_NE(settings::Translate(r.message), r.message) << r.name;
+  }
+}
 
 TEST_F(Show303Test, ListsEveryFieldAndExitsWithTheFaultsOfACutFile) {
   FilingValues v = Values();
@@ -240,6 +324,11 @@ TEST_F(Show303Test, ListsEveryFieldAndExitsWithTheFaultsOfACutFile) {
   EXPECT_EQ(Kap({"show303", work.path + "P0002"}), 1);
   EXPECT_NE(lastKapErrors.find("fault at position 3001"), std::string::npos) << lastKapErrors;
   EXPECT_NE(lastKapErrors.find("the file is cut"), std::string::npos) << lastKapErrors;
+  // A file of the design that breaks a rule: the rule, its fields and its message.
+  os::WriteFile(work.path + "P0003", With(good, "01", vat303::FieldSource::ReturnType, 0, "I"));
+  EXPECT_EQ(Kap({"show303", work.path + "P0003"}), 1);
+  EXPECT_NE(lastKapErrors.find("rule tipus (01/13 03/374): LA LLETRA DEL TIPUS DE DECLARACI\xC3\x93"),
+            std::string::npos) << lastKapErrors;
   EXPECT_EQ(Kap({"show303"}), 2);
 }
 

@@ -14,12 +14,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "platform/os/os.h"
 #include "platform/recman/recman.h"
 #include "tests/vat303/return_fixture.h"
 #include "vat303/filing_check.h"
+#include "vat303/filing_rules.h"
+#include "vat303/quarter_check.h"
 
 namespace returntest {
 namespace {
@@ -163,6 +166,14 @@ TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
       ADD_FAILURE() << name << " position " << fault.position << ": " << fault.text;
   }
 
+  // And every rule of its quarter: each owner's byte of the map is that of
+  // its latest file, whichever quarter that is in.
+  const std::vector<std::pair<std::string, int>> quarters = {{"2024", 4}, {"2024", 2}, {"2024", 1}, {"2014", 4}};
+  for (const auto& [year, quarter] : quarters)
+    for (const std::string& folder : vat303::QuarterFolders(tree, year, quarter))
+      for (const vat303::FolderFault& f : vat303::CheckAgencyFolder(tree, folder, year, quarter).faults)
+        ADD_FAILURE() << folder << f.file << ": " << f.rule << " " << f.fields;
+
   if (std::getenv("KOVA_UPDATE_GOLDEN")) {
     os::RunShell("rm -rf '" + GoldenDir() + "'");
     for (const auto& [name, bytes] : outputs) {
@@ -188,6 +199,70 @@ TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
   }
 }
 
+// kap check303 over the office's second quarter: it passes and writes
+// nothing; then one fault made per case, found by its rule, and put back.
+TEST_P(GoldenTest, Check303FindsEachFaultOfAQuarterAndWritesNothing) {
+  LoadOffice();
+  OpenFiles();
+  At(2024, 7, 15);
+  Select("S", "20240630", 1, 9999, "N", false);
+  ASSERT_EQ(Run(), 0);
+  const std::string dir = tree + "AEAT/303M2024.2T/";
+  const std::map<std::string, std::string> clean = Outputs();
+  os::WriteFile(dir + "~P0001.tmp", "a writer at work");
+  const std::string listing = "find " + testsupport::ShellQuote(tree) + " -printf '%p %s %T@\\n' | sort >" +
+                              testsupport::ShellQuote(work.path + "listing");
+  std::string before, after;
+  os::RunShell(listing), os::ReadFile(work.path + "listing", before);
+  ASSERT_EQ(Kap({"check303", tree, "--date", "20240630"}), 0) << lastKapOutput << lastKapErrors;
+  os::RunShell(listing), os::ReadFile(work.path + "listing", after);
+  EXPECT_EQ(after, before);
+  EXPECT_NE(after.find("~P0001.tmp"), std::string::npos);
+  EXPECT_NE(lastKapOutput.find("AEAT/303M2024.2T: 10 filing files, "), std::string::npos) << lastKapOutput;
+
+  // The filing file of the first request, and its owner's byte of the map.
+  std::string nrc = clean.at("AEAT/303M2024.2T/NRC_BANC.SOL"), requested, map = clean.at("DADES/V303.MAP");
+  for (const auto& [name, bytes] : clean)
+    if (name.find("303M2024.2T/P") != std::string::npos && vat303::ReadFilingPayment(bytes).taxId == nrc.substr(276, 9))
+      requested = name.substr(name.size() - 5);  // the detail's tax id: record 2, positions 19-27
+  ASSERT_FALSE(requested.empty());
+  const std::string file = clean.at("AEAT/303M2024.2T/" + requested);
+  // The NRC file with one byte changed (`at` from its end when negative).
+  auto nrcWith = [&](long at, const char* byte) {
+    const std::size_t place = static_cast<std::size_t>(at < 0 ? static_cast<long>(nrc.size()) + at : at);
+    return [&, place, byte] { os::WriteFile(dir + "NRC_BANC.SOL", std::string(nrc).replace(place, 1, byte)); };
+  };
+  const struct Case {
+    std::string found;
+    std::function<void()> make;
+  } cases[] = {
+      {"V303.JNL: diari", [&] { os::WriteFile(dir + "V303.JNL", ""); }},
+      {"notes.txt: fitxer-estrany", [&] { os::WriteFile(dir + "notes.txt", "x"); }},
+      {requested + ": sollicitud-falta", [&] { os::DeleteFile(dir + "NRC_BANC.SOL"); }},
+      {"NRC_BANC.SOL record 2: sollicitud-sobrant", [&] { os::DeleteFile(dir + requested); }},
+      {"NRC_BANC.SOL record 2: nrc-numeracio", nrcWith(258 + 6, "7")},
+      {"nrc-total", nrcWith(-258 + 23, "9")},
+      {"nrc-registre", [&] { os::WriteFile(dir + "NRC_BANC.SOL", nrc.substr(1)); }},
+      {"NRC_BANC.SOL record 1: nrc-capcalera", nrcWith(99, "3")},
+      {"nrc-final", [&] { os::WriteFile(dir + "NRC_BANC.SOL", nrc.substr(0, nrc.size() - 258)); }},
+      {"NRC_BANC.SOL record 2: nrc-periode", nrcWith(258 + 14, "3")},
+      {requested + ": mapa",
+       [&] { os::WriteFile(tree + "DADES/V303.MAP", map.replace(std::stoul(requested.substr(1)) - 1, 1, "D")); }},
+      {": mapa-falta", [&] { os::DeleteFile(tree + "DADES/V303.MAP"); }},
+      {requested + ": tipus (01/13 03/374)",
+       [&] { os::WriteFile(dir + requested, file.substr(0, 340) + "N" + file.substr(341)); }},
+  };
+  for (const Case& c : cases) {
+    c.make();
+    EXPECT_EQ(Kap({"check303", tree, "--date", "20240630"}), 1) << c.found;
+    EXPECT_NE(lastKapOutput.find(c.found), std::string::npos) << c.found << "\n" << lastKapOutput;
+    os::DeleteFile(dir + "V303.JNL"), os::DeleteFile(dir + "notes.txt");
+    for (const auto& [name, bytes] : clean) os::WriteFile(tree + name, bytes);
+  }
+  const std::vector<std::vector<std::string>> bad = {
+      {"check303", tree}, {"check303", tree, "--date", "20240631"}, {"check303", tree + "none", "--date", "20240630"}};
+  for (const std::vector<std::string>& args : bad) EXPECT_EQ(Kap(args), 2) << args.back();
+}
 
 // The same office through `kap run303`: the batch run gives the same files
 // as the run inside the program (the clock fixed through KOVA_NOW, the

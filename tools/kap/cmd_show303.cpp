@@ -1,8 +1,9 @@
 // kap show303 FILE: a Model 303 filing file field by field (page, position,
 // width, what the field holds, the value as read), checked against the
-// record design the program writes it from. Exit code 0 when the file
-// follows the design, 1 when it does not (every fault is listed with its
-// position in the file), 2 for bad usage.
+// record design the program writes it from and by the rules of a correct
+// filing file. Exit code 0 when the file follows both, 1 when it does not
+// (every fault is listed with its position in the file, every broken rule
+// with its fields and message), 2 for bad usage.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -10,6 +11,8 @@
 #include "platform/os/os.h"
 #include "tools/kap/kap.h"
 #include "vat303/filing_check.h"
+#include "vat303/filing_rules.h"
+#include "vat303/quarter_check.h"
 
 namespace kap {
 namespace {
@@ -31,6 +34,18 @@ std::string Latin1ToUtf8(const std::string& bytes) {
     }
   }
   return out;
+}
+
+// What the file's place tells: the year and quarter of a folder named
+// 303M<year>.<quarter>T, and the data folder two levels up.
+vat303::FilingContext PlaceOf(const std::string& file, std::string& dataRoot) {
+  vat303::FilingContext context;
+  const std::string path = os::HostPath(file);
+  const std::size_t cut = path.rfind('/');
+  const std::string folder = cut == std::string::npos ? os::CurrentDir() : path.substr(0, cut + 1);
+  if (!vat303::QuarterOfFolder(folder, context.year, context.quarter)) context = {};
+  dataRoot = folder + "../../";
+  return context;
 }
 
 std::string Pad(std::string s, std::size_t width, bool right) {
@@ -69,13 +84,21 @@ int CmdShow303(const std::vector<std::string>& args) {
               << Pad(std::to_string(f.width), 5, true) << "  " << Pad(f.name, 58, false) << value << "\n";
     if (!r.present) break;
   }
-  if (reading.faults.empty()) {
-    std::cout << "OK: the file follows the record design\n";
+  std::string dataRoot;
+  const vat303::FilingContext context = PlaceOf(args[0], dataRoot);
+  UseOfficeLanguage(dataRoot);
+  const std::vector<vat303::RuleBreak> broken = vat303::CheckFilingRules(bytes, context);
+  if (reading.faults.empty() && broken.empty()) {
+    std::cout << "OK: the file follows the record design and every rule\n";
     return 0;
   }
   for (const vat303::FilingFault& fault : reading.faults)
     std::cerr << "kap: show303: fault at position " << fault.position << ": " << fault.text << "\n";
-  std::cerr << "kap: show303: " << reading.faults.size() << " fault(s) in " << args[0] << "\n";
+  for (const vat303::RuleBreak& b : broken)
+    std::cerr << "kap: show303: rule " << b.rule->name << " (" << b.rule->fields << "): " << Cp850ToUtf8(b.message)
+              << "\n";
+  std::cerr << "kap: show303: " << reading.faults.size() << " fault(s) and " << broken.size() << " broken rule(s) in "
+            << args[0] << "\n";
   return 1;
 }
 

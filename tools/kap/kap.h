@@ -90,11 +90,17 @@ int CmdLock(const std::vector<std::string>& args);
 int CmdCopy(const std::vector<std::string>& args);
 int CmdRun303(const std::vector<std::string>& args);
 int CmdShow303(const std::vector<std::string>& args);
+int CmdCheck303(const std::vector<std::string>& args);
 
 // A help topic's text (UTF-8 lines, "{h}", "{u}", "{r}" switching highlight,
 // underline and reverse) as the help viewer's records of 80 CP850 bytes.
 // False with `error` naming the line that cannot be laid out.
 bool HelpRecords(const std::string& utf8, std::string& records, std::string& error);
+
+// The texts of the return in the office's language: [Usuari] Idioma of the
+// data folder's Kova.ini when the folder has the catalogue, else Catalan.
+// Nothing in the folder is written.
+void UseOfficeLanguage(const std::string& dir);
 
 // Directory argument with a trailing "/".
 std::string DirArg(const std::string& dir);

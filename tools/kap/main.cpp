@@ -15,7 +15,8 @@ void Usage() {
                "  kap demo DIR [--owners N] [--today YYYYMMDD]   a demo office in an empty data tree\n"
                "  kap lock DIR TABLE KEY|--file             hold one record (or the file) locked until input ends\n"
                "  kap copy FROM TO [--replace]              every record file between a data folder and a server\n"
-               "  kap show303 FILE                          a filing file field by field, checked\n"
+               "  kap show303 FILE                          a filing file field by field, checked by its rules\n"
+               "  kap check303 DIR --date YYYYMMDD          every output of the quarter checked before it is sent\n"
                "  kap run303 DIR --mode S|R --date YYYYMMDD [--from N] [--to N] [--payment N|D|E]\n"
                "             [--annual S|N] [--town TEXT] [--account CCC]   one run of the return without the screen\n"
                "TABLE is one of:"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
   if (command == "copy") return kap::CmdCopy(args);
   if (command == "show303") return kap::CmdShow303(args);
   if (command == "run303") return kap::CmdRun303(args);
+  if (command == "check303") return kap::CmdCheck303(args);
   kap::Error("unknown command '" + command + "'");
   Usage();
   return 2;

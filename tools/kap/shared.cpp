@@ -2,6 +2,8 @@
 // and fuzz targets can link the commands without the program's main).
 #include <iostream>
 
+#include "platform/os/os.h"
+#include "settings/config.h"
 #include "tools/kap/kap.h"
 
 namespace kap {
@@ -9,6 +11,15 @@ namespace kap {
 std::string DirArg(const std::string& dir) {
   if (!dir.empty() && dir.back() != '/') return dir + "/";
   return dir;
+}
+
+void UseOfficeLanguage(const std::string& dir) {
+  settings::DataRoot = DirArg(dir);
+  settings::FormName = "RUVOZ303";
+  settings::Idioma = "CAT";
+  // The catalogue is only read: Translate would make a missing one.
+  if (os::FileExists(settings::DataRoot + "LOCALE/RUVOZ303.LNG"))
+    settings::Idioma = settings::FixedWidth(settings::IniRead(settings::UserSettingsFile(), "Usuari", "Idioma"), 3);
 }
 
 void Error(const std::string& text) { std::cerr << "kap: " << text << "\n"; }

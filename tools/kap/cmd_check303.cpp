@@ -1,0 +1,67 @@
+// kap check303 DIR --date YYYYMMDD: the outputs of one quarter checked before
+// they leave the office. For every agency folder of the quarter (the quarter
+// of the date) under DIR: each filing file by the filing rules, the NRC file
+// read whole, one request for each filing file that asks for one and no
+// other, and the payment map's byte of each owner whose latest filing file
+// is there. One line per folder, one per fault; exit code 0 when everything
+// holds, 1 when anything fails, 2 for bad usage. Reads only.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "format/dates.h"
+#include "platform/os/os.h"
+#include "tools/kap/kap.h"
+#include "vat303/quarter_check.h"
+
+namespace kap {
+namespace {
+
+int Usage(const std::string& why) {
+  Error("check303: " + why + ": kap check303 DIR --date YYYYMMDD");
+  return 2;
+}
+
+// "AEAT/303M2024.2T" for a folder under `root`.
+std::string Shown(const std::string& root, const std::string& folder) {
+  std::string shown = os::HostPath(folder.compare(0, root.size(), root) == 0 ? folder.substr(root.size()) : folder);
+  if (!shown.empty() && shown.back() == '/') shown.pop_back();
+  return shown;
+}
+
+}  // namespace
+
+int CmdCheck303(const std::vector<std::string>& args) {
+  if (args.size() != 3 || args[1] != "--date") return Usage("the data folder and the date are needed");
+  const std::string root = DirArg(args[0]);
+  const std::string& date = args[2];
+  if (!os::DirExists(root)) return Usage("no such folder " + args[0]);
+  if (date.size() != 8 || date.find_first_not_of("0123456789") != std::string::npos ||
+      format::CheckDateText(date.substr(6, 2) + "/" + date.substr(4, 2) + "/" + date.substr(0, 4)))
+    return Usage("not a date: " + date);
+  const std::string year = date.substr(0, 4);
+  const int quarter = (std::stoi(date.substr(4, 2)) - 1) / 3 + 1;
+  UseOfficeLanguage(root);
+
+  const std::vector<std::string> folders = vat303::QuarterFolders(root, year, quarter);
+  if (folders.empty())
+    Error("check303: no agency folder of " + year + " " + std::to_string(quarter) + "T under " + args[0]);
+  std::size_t faults = 0;
+  for (const std::string& folder : folders) {
+    const vat303::FolderCheck check = vat303::CheckAgencyFolder(root, folder, year, quarter);
+    const std::string shown = Shown(root, folder);
+    std::cout << shown << ": " << check.files << " filing files, " << check.requests << " requests, "
+              << check.faults.size() << " faults\n";
+    for (const vat303::FolderFault& f : check.faults) {
+      std::cout << shown << (f.file.empty() ? "" : "/" + f.file)
+                << (f.record > 0 ? " record " + std::to_string(f.record) : "") << ": " << f.rule
+                << (f.fields.empty() ? "" : " (" + f.fields + ")") << ": " << Cp850ToUtf8(f.message) << "\n";
+    }
+    faults += check.faults.size();
+  }
+  if (faults == 0) return 0;
+  Error("check303: " + std::to_string(faults) + " fault(s) in " + year + " " + std::to_string(quarter) + "T");
+  return 1;
+}
+
+}  // namespace kap
