@@ -22,6 +22,7 @@
 #include "format/text.h"
 #include "platform/console/console.h"
 #include "records/data_files.h"
+#include "screen/field_editor.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
 #include "settings/catalogue.h"
@@ -83,23 +84,6 @@ void ApplyRule(int block, int field) {
     default:
       break;
   }
-}
-
-// The description of the choice whose code is the value ("" when none is).
-bool ChoiceText(const Field& f, std::string& text) {
-  const std::string& mask = f.Mask;
-  for (std::size_t p = mask.find('|'); p != std::string::npos; p = mask.find('|', p + 1)) {
-    const std::size_t end = mask.find('|', p + 1);
-    const std::string item = mask.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1);
-    const std::size_t comma = item.find(',');
-    std::string code = item.substr(0, comma);
-    code.resize(f.Value.size(), ' ');  // codes are stored blank-filled to the width
-    if (code == f.Value) {
-      text = comma == std::string::npos ? std::string() : item.substr(comma + 1);
-      return true;
-    }
-  }
-  return false;
 }
 
 void Message(const std::string& text) {
@@ -203,7 +187,7 @@ void ShowField(int block, int field) {
   }
   if (!f.Mask.empty()) {
     std::string text;
-    if (ChoiceText(f, text)) {
+    if (screen::FindChoice(f.Mask, f.Value, text)) {
       text.resize(static_cast<std::size_t>(width), ' ');
       screen::WinPrint(text);
     }

@@ -41,6 +41,7 @@ TEST_F(Run303Test, RefusedOptionsAreNamedAndEndWithCode2) {
       {{"--mode", "R", "--date", "2024063"}, "--date 2024063"},
       {{"--mode", "R", "--date", "20240230"}, "--date 20240230"},
       {{"--mode", "R", "--date", "20240430"}, "--date 20240430"},
+      {{"--mode", "SX", "--date", "20240630"}, "--mode SX: not one of the form's choices"},
       {{"--mode", "R", "--date", "20240630", "--from", "500", "--to", "100"}, "--from 500"},
       {{"--mode", "R", "--date", "20240630", "--from", "12345"}, "--from 12345"},
       {{"--mode", "R", "--date", "20240630", "--payment", "X"}, "--payment X"},

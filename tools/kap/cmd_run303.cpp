@@ -15,6 +15,7 @@
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "records/btr.h"
+#include "screen/field_editor.h"
 #include "screen/windows.h"
 #include "settings/config.h"
 #include "tools/kap/kap.h"
@@ -43,21 +44,10 @@ bool AllDigits(const std::string& s) {
   return true;
 }
 
-// The codes of a field's choice list ("|code,description|..."), each
-// blank-filled to the field's width as the field editor stores them.
+// One of the codes of the field's choice list, as a whole: "SX" is not "S".
 bool IsChoiceCode(const forms::Field& field, const std::string& value) {
-  std::string wanted = value.substr(0, static_cast<std::size_t>(field.Width));
-  wanted.resize(static_cast<std::size_t>(field.Width), ' ');
-  std::size_t at = field.Mask.find('|');
-  while (at != std::string::npos) {
-    const std::size_t next = field.Mask.find('|', at + 1);
-    std::string item = field.Mask.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
-    std::string code = item.substr(0, item.find(','));
-    code.resize(static_cast<std::size_t>(field.Width), ' ');
-    if (code == wanted) return true;
-    at = next;
-  }
-  return false;
+  std::string description;
+  return screen::FindChoice(field.Mask, value, description);
 }
 
 int Refused(const std::string& option, const std::string& value, const std::string& why) {
