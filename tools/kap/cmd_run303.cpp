@@ -10,6 +10,7 @@
 #include "app/config_setup.h"
 #include "app/main_flow.h"
 #include "format/dates.h"
+#include "forms/block_runner.h"
 #include "forms/form_model.h"
 #include "forms/hooks.h"
 #include "platform/console/console.h"
@@ -84,7 +85,7 @@ bool TypedValue(const std::string& option, const std::string& value, std::string
 std::string ProblemOption(forms::SelectionCheck check, std::string& why) {
   switch (check) {
     case forms::kSelectionNotQuarterEnd:
-      why = "the date is not in the last month of a quarter";
+      why = "the date is not the last day of a quarter (31/3, 30/6, 30/9 or 31/12)";
       return "--date";
     case forms::kSelectionRangeReversed:
       why = "the first owner is above the last";
@@ -93,7 +94,7 @@ std::string ProblemOption(forms::SelectionCheck check, std::string& why) {
       why = "a filing run needs the presenter's town";
       return "--town";
     case forms::kSelectionNoAccount:
-      why = "payment N needs the presenter's charge account";
+      why = "payment N needs a real charge account (not blank, not all zeros)";
       return "--account";
     default:
       why.clear();
@@ -173,8 +174,9 @@ int CmdRun303(const std::vector<std::string>& args) {
       if (!field.Mask.empty() && !IsChoiceCode(field, typed))
         return Refused(option.name, value, "not one of the form's choices");
       int fieldNumber = option.field;
+      forms::RefusalText.clear();
       if (forms::CheckField(option.block, typed, fieldNumber, 0) != 0)
-        return Refused(option.name, value, "refused by the form's check");
+        return Refused(option.name, value, "refused by the form's check: " + console::Cp850ToUtf8(forms::RefusalText));
     }
   }
   std::string why;
