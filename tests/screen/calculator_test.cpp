@@ -106,7 +106,7 @@ TEST_F(CalculatorTest, TakingTheFigure) {
     const char* typed;
   } cases[] = {
       {"12.5F", "1250"}, {"0.005F", ".5"}, {"0.05F", "5"},  {"12.345F", "1234.5"}, {"3T", "300"},
-      {"2+3=f", "500"},  {"1/0=F", ""},    {"0.0005F", ".05"},
+      {"2+3=f", "500"},  {"1/0=F", ""},    {"0.0005F", ".05"},  {"20+7=\bF", "200"},  // Backspace: a new entry
   };
   for (const Case& c : cases) {
     std::remove(StateFile().c_str());
