@@ -86,14 +86,14 @@ int SpanishDigit(const std::string& digits, const int* weights) {
   return r < 2 ? r : 11 - r;
 }
 
-bool SpanishValid(const std::string& a) {
-  static const int kWeights[] = {1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
+bool TwentyDigits(const std::string& a) {
   if (a.size() != 20) return false;
   for (char c : a)
     if (!IsDigit(c)) return false;
-  return SpanishDigit(a.substr(0, 8), kWeights + 2) == a[8] - '0' &&
-         SpanishDigit(a.substr(10, 10), kWeights) == a[9] - '0';
+  return true;
 }
+
+bool SpanishValid(const std::string& a) { return TwentyDigits(a) && SpanishCheckFaults(a) == 0; }
 
 bool BelgianValid(const std::string& a) {
   if (a.size() != 12) return false;
@@ -162,6 +162,15 @@ int IbanCheckValue(const std::string& account, const std::string& country) {
 }
 
 }  // namespace
+
+int SpanishCheckFaults(const std::string& account) {
+  static const int kWeights[] = {1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
+  if (!TwentyDigits(account)) return 0;
+  int faults = 0;
+  if (SpanishDigit(account.substr(0, 8), kWeights + 2) != account[8] - '0') faults += kEsBankBranchDigit;
+  if (SpanishDigit(account.substr(10, 10), kWeights) != account[9] - '0') faults += kEsAccountDigit;
+  return faults;
+}
 
 int CheckIban(std::string& iban) {
   if (iban.size() < 2) return kIbanUnknownCountry;

@@ -19,4 +19,13 @@ constexpr int kIbanBadNationalCheck = -1;  // national check digits wrong (BE, E
 // A string shorter than 4 characters gives 1 or 2 and is left unchanged.
 int CheckIban(std::string& iban);
 
+// Which national check digits of a Spanish account (20 digits: bank 4,
+// branch 4, check digits 2, number 10) are wrong: kEsBankBranchDigit for the
+// first (over bank and branch) and kEsAccountDigit for the second (over the
+// number), added together; 0 when both are right or the account is not 20
+// digits. Says which part failed where CheckIban gives kIbanBadNationalCheck.
+constexpr int kEsBankBranchDigit = 1;
+constexpr int kEsAccountDigit = 2;
+int SpanishCheckFaults(const std::string& account);
+
 }  // namespace format

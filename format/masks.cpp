@@ -1,5 +1,6 @@
 // Numeric edit masks: "9", "Z"/"z" and "*" digit positions, "." and ","
 // separators, "-" and "+" sign positions; anything else is copied.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -61,6 +62,13 @@ std::string FormatMask(const std::string& mask, double value) {
     if (tail > 0)
       for (std::size_t i = point + 1; i < mask.size() && IsDigitPosition(mask[i]); ++i) ++decimals;
   }
+  // The units position: the last digit position before the point (of the
+  // whole mask without one). A floating minus takes a position left of it
+  // only: no digit of the number, and no character the mask copies, is ever
+  // given up for the sign; with no such position free the sign is not shown.
+  long long units = 0;
+  for (std::size_t i = 0; i < std::min(point, mask.size()); ++i)
+    if (IsDigitPosition(mask[i])) units = static_cast<long long>(i) + 1;
   const bool negative = value < 0;
   const bool signedMask = mask.find_first_of("-+") != std::string::npos;
   const std::string D = numbers_detail::ScaledDigits(std::fabs(value), decimals);
@@ -142,9 +150,10 @@ std::string FormatMask(const std::string& mask, double value) {
   for (; pos >= 1; --pos) {
     char& c = out[pos - 1];
     const bool leftOfTail = pos < L - tail;
+    const bool minusHere = minusPending && pos < units;
     switch (mask[pos - 1]) {
       case '9':
-        if (minusPending && leftOfTail) {
+        if (minusHere) {
           c = '-';
           minusPending = false;
         } else {
@@ -154,7 +163,7 @@ std::string FormatMask(const std::string& mask, double value) {
         break;
       case 'Z':
       case 'z':
-        if (minusPending) {
+        if (minusHere) {
           c = '-';
           minusPending = false;
         } else if (leftOfTail || value == 0) {
@@ -166,7 +175,7 @@ std::string FormatMask(const std::string& mask, double value) {
         }
         break;
       case '*':
-        if (minusPending) {
+        if (minusHere) {
           c = '-';
           minusPending = false;
         } else {
@@ -175,7 +184,7 @@ std::string FormatMask(const std::string& mask, double value) {
         state = {Fill::Star, false};
         break;
       case ',':
-        if (minusPending) {
+        if (minusHere) {
           c = '-';
           minusPending = false;
         } else {
@@ -195,9 +204,6 @@ std::string FormatMask(const std::string& mask, double value) {
         break;
     }
   }
-  // No free position was left for the minus: show the plain number rather
-  // than a negative value without its sign.
-  if (minusPending) return OverflowText(mask.size(), D, decimals, negative, decimalChar);
   return out;
 }
 

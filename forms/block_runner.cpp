@@ -21,6 +21,7 @@ namespace forms {
 int ResumeBlock = 0;
 std::string SaveStack;
 int CurrentField = 0;
+std::string RefusalText;
 
 void PushStr(const std::string& text) {
   const std::size_t n = text.size() & 0xFFFF;
@@ -131,6 +132,24 @@ bool BrowseField(Runner& r, int list, int& key) {
   return true;
 }
 
+// A refused value: the beep, and the hook's line while the operator reads
+// it, taken away when the next key arrives (the editor then reads that key
+// as usual). The cursor waits in the field.
+void SayRefusal(int row, int column) {
+  console::Beep();
+  const std::string text = RefusalText;
+  RefusalText.clear();
+  if (text.empty()) return;
+  screen::WinLocate(row, column);
+  const int cursorRow = console::CursorRow(), cursorColumn = console::CursorColumn();
+  screen::MessageLine(text);
+  console::SetCursor(cursorRow, cursorColumn);
+  console::ShowCursor(true);
+  screen::WaitForInput();
+  console::ShowCursor(false);
+  screen::WindowPop();
+}
+
 // Edits the current field until its value is accepted or the key needs no
 // check; `key` is the key to dispatch on.
 void EditCurrent(Runner& r, int& key) {
@@ -153,6 +172,7 @@ void EditCurrent(Runner& r, int& key) {
       int cursor = (flags & kFlagCursorAtEnd) ? static_cast<int>(TrimRight(buffer).size()) + 1 : 1;
       screen::EditField(editRow, editColumn, lineLength, buffer, cursor, key);
       int rejected = 0;
+      RefusalText.clear();
       if (key == kKeyF1) {
         const std::string topic = TrimRight(settings::HelpTopic);
         if (!topic.empty()) screen::HelpViewer(topic);
@@ -179,7 +199,7 @@ void EditCurrent(Runner& r, int& key) {
       }
       Bounds(r.block, r.first, r.last);
       if (rejected == 0) break;
-      console::Beep();
+      SayRefusal(row, column);
     }
   }
   if (flags & kFlagSecret) screen::SetKeys("v", "");

@@ -39,4 +39,9 @@ std::string PopStr();
 // field sets it, and the runner carries on from there.
 extern int CurrentField;
 
+// A hook that refuses a value may leave here one line saying what is
+// accepted. The runner shows it at the foot of the screen with the beep,
+// until the operator's next key arrives, and empties it.
+extern std::string RefusalText;
+
 }  // namespace forms

@@ -1,14 +1,17 @@
 // The hooks of the return form: drawing its blocks, the field rules that
 // open and close dependent fields, the checks of typed values, the check of
-// block 1 before it is accepted, and the owner pick list.
+// block 1 before it is accepted, and the owner pick list. A refused value
+// leaves the line that says what is accepted in RefusalText.
 //
 // Field rules (the Rule item of a field):
-//   1  a date; showing it opens field 6 of the block only for December in "S" mode
+//   1  the period end, a quarter's last day; showing it opens field 6 of the
+//      block only for December in "S" mode
 //   2  whole numbers separated by dots
 //   3  the "S"/"N" output switch: links the presenter block, opens fields 5 and 6
 //   4  an "S"/"N" switch that opens field 4 of the linked block when "N"
 //   21 free text, stored in its normalised form
-//   22 a Spanish bank account, checked as an IBAN with country code "ES"
+//   22 a Spanish bank account (or its IBAN typed whole), checked as an IBAN
+//      with country code "ES"; an account of zeros is refused
 #include <cmath>
 #include <string>
 
@@ -22,6 +25,7 @@
 #include "format/text.h"
 #include "platform/console/console.h"
 #include "records/data_files.h"
+#include "screen/field_editor.h"
 #include "screen/keys.h"
 #include "screen/windows.h"
 #include "settings/catalogue.h"
@@ -36,6 +40,19 @@ constexpr int kPresenterBlock = 2;
 constexpr int kConfirmBlock = 3;
 
 using format::TrimRight;
+using settings::Translate;
+
+// What a refusal says is accepted (one line each, translated when shown).
+constexpr const char* kDateAccepted = "LA DATA HA DE SER L'\xE9LTIM DIA D'UN TRIMESTRE: 31/3, 30/6, 30/9 O 31/12";
+constexpr const char* kOwnerAccepted = "EL N\xE9MERO DE PROPIETARI HA DE SER ENTRE 1 I 9999";
+constexpr const char* kRangeAccepted = "EL N\xE9MERO DEL PRIMER PROPIETARI NO POT SER M\x90S ALT QUE EL DE L'\xE9LTIM";
+constexpr const char* kAccountLayout = "EL COMPTE HA DE TENIR 20 XIFRES: ENTITAT, OFICINA, CONTROL I N\xE9MERO";
+constexpr const char* kBankBranchDigit = "EL PRIMER D\xD6GIT DE CONTROL NO CORRESPON A L'ENTITAT I L'OFICINA";
+constexpr const char* kAccountDigit = "EL SEGON D\xD6GIT DE CONTROL NO CORRESPON AL N\xE9MERO DE COMPTE";
+constexpr const char* kIbanDigits = "ELS D\xD6GITS DE CONTROL DE L'IBAN NO CORRESPONEN AL COMPTE";
+constexpr const char* kZeroAccount = "UN COMPTE DE ZEROS NO \x90S V\xB7LID: ESCRIVIU EL COMPTE REAL O DEIXEU-LO EN BLANC";
+constexpr const char* kTownWhere = "ESCRIVIU-LA A LES DADES DEL PRESENTADOR (F2)";
+constexpr const char* kAccountNeeded = "LA FORMA DE PAGAMENT N NECESSITA UN COMPTE REAL, NI EN BLANC NI DE ZEROS";
 
 bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 
@@ -48,6 +65,39 @@ int MonthOf(const std::string& packedDate) {
 }
 
 int MonthOfField(int block, int field) { return MonthOf(format::DateFromText(FieldAt(block, field).Value)); }
+
+// The last day of a quarter: 31/3, 30/6, 30/9 or 31/12. Any other day of a
+// quarter's last month matches no period record.
+bool IsQuarterEnd(const std::string& packedDate) {
+  const std::string digits = format::UnpackDigits(packedDate);
+  const int month = MonthOf(packedDate);
+  if (month == 0 || month % 3 != 0) return false;
+  return digits.substr(6) == (month == 6 || month == 9 ? "30" : "31");
+}
+
+// An account part of zeros only: no account, though CheckIban passes it.
+bool Zeros(const std::string& account) {
+  const std::string digits = TrimRight(account);
+  return !digits.empty() && digits.find_first_not_of('0') == std::string::npos;
+}
+
+// The typed account as CheckIban takes it: "ES00" and the account, whose
+// IBAN check digits the check fills in; or a Spanish IBAN typed whole, whose
+// check digits are then checked.
+std::string AccountIban(const std::string& typed) {
+  const std::size_t first = typed.find_first_not_of(' ');
+  if (first != std::string::npos && format::UpperText(typed.substr(first, 2)) == "ES") return typed.substr(first);
+  return "ES00" + typed;
+}
+
+// Why CheckIban refused an account (a status other than 0), as the one line
+// shown: the part that failed.
+const char* AccountRefusal(int status, const std::string& iban) {
+  if (status == format::kIbanBadCheckDigits) return kIbanDigits;
+  if (status != format::kIbanBadNationalCheck) return kAccountLayout;
+  const std::string account = TrimRight(iban.substr(4));
+  return (format::SpanishCheckFaults(account) & format::kEsBankBranchDigit) ? kBankBranchDigit : kAccountDigit;
+}
 
 void Open(int block, int field, bool open) {
   Field& f = FieldAt(block, field);
@@ -85,23 +135,6 @@ void ApplyRule(int block, int field) {
   }
 }
 
-// The description of the choice whose code is the value ("" when none is).
-bool ChoiceText(const Field& f, std::string& text) {
-  const std::string& mask = f.Mask;
-  for (std::size_t p = mask.find('|'); p != std::string::npos; p = mask.find('|', p + 1)) {
-    const std::size_t end = mask.find('|', p + 1);
-    const std::string item = mask.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1);
-    const std::size_t comma = item.find(',');
-    std::string code = item.substr(0, comma);
-    code.resize(f.Value.size(), ' ');  // codes are stored blank-filled to the width
-    if (code == f.Value) {
-      text = comma == std::string::npos ? std::string() : item.substr(comma + 1);
-      return true;
-    }
-  }
-  return false;
-}
-
 void Message(const std::string& text) {
   screen::MessageBox(12, text);
   console::Beep();
@@ -125,8 +158,8 @@ SelectionFaults Fill() {
   SelPayment = FieldAt(1, 5).Value;
   const int month = MonthOf(SelDate);
   SelAnnual = month == 12 && Switch(1, 6) == "S";
-  // An empty or unreadable date (month 0) is no quarter end either.
-  faults.notQuarterEnd = month == 0 || month % 3 != 0;
+  // An empty or unreadable date is no quarter end either.
+  faults.notQuarterEnd = !IsQuarterEnd(SelDate);
   faults.rangeReversed = SelFrom > SelTo;
   PresTown.clear();
   PresAccount.clear();
@@ -137,6 +170,7 @@ SelectionFaults Fill() {
     PresTown = FieldAt(presenter, 1).Value;
     PresAccount = "ES00" + TrimRight(FieldAt(presenter, 2).Value);
     format::CheckIban(PresAccount);
+    if (Zeros(PresAccount.substr(4))) PresAccount = "ES00";  // no account at all
     faults.noTown = Blank(PresTown);
     faults.noAccount = Blank(PresAccount.substr(4)) && TrimRight(SelPayment) == "N";
   }
@@ -203,7 +237,7 @@ void ShowField(int block, int field) {
   }
   if (!f.Mask.empty()) {
     std::string text;
-    if (ChoiceText(f, text)) {
+    if (screen::FindChoice(f.Mask, f.Value, text)) {
       text.resize(static_cast<std::size_t>(width), ' ');
       screen::WinPrint(text);
     }
@@ -227,8 +261,10 @@ int CheckField(int block, const std::string& text, int& field, int key) {
     case 1: {
       std::string date = text;
       if (Blank(date)) date = format::DateText(QuarterEndBefore(settings::SysDate));
-      status = format::CheckDateText(date) ? -1 : 0;
-      if (status == 0) {
+      status = format::CheckDateText(date) || !IsQuarterEnd(format::DateFromText(date)) ? -1 : 0;
+      if (status != 0) {
+        RefusalText = Translate(kDateAccepted);
+      } else {
         std::string stored = date;
         stored.resize(f.Value.size(), ' ');
         if (stored != f.Value) SetValue(block, field, date);
@@ -238,14 +274,22 @@ int CheckField(int block, const std::string& text, int& field, int key) {
     case 2:
       status = format::CheckDottedNumbers(text) ? -1 : 0;
       if (status == 0) SetValue(block, field, text);
+      else RefusalText = Translate(kOwnerAccepted);
       break;
     case 21:
       SetValue(block, field, format::NormalizeText(text, f.Width));
       break;
     case 22: {
-      std::string account = "ES00" + text;
+      std::string account = AccountIban(text);
       status = format::CheckIban(account);
-      if (status == 0) SetValue(block, field, account.substr(4));
+      if (status == 0 && Zeros(account.substr(4))) {
+        status = -1;  // passes the check, but is no account
+        RefusalText = Translate(kZeroAccount);
+      } else if (status != 0) {
+        RefusalText = Translate(AccountRefusal(status, account));
+      } else {
+        SetValue(block, field, account.substr(4));
+      }
       break;
     }
     default:
@@ -259,15 +303,12 @@ int CheckField(int block, const std::string& text, int& field, int key) {
 int CheckBlock(int block, int key) {
   if (key == kKeyEsc || block != 1) return 0;
   const SelectionFaults faults = Fill();
-  bool reject = faults.notQuarterEnd || faults.rangeReversed;
-  if (faults.noTown) {
-    reject = true;
-    Message(settings::Translate("HEU D'INDICAR LA POBLACI\xE0 DE CONTACTE"));
-  }
-  if (faults.noAccount) {
-    reject = true;
-    Message(settings::Translate("HEU D'INDICAR EL COMPTE DE C\xB7RREC"));
-  }
+  // Each fault is said in a message window, with what is accepted.
+  if (faults.notQuarterEnd) Message(Translate(kDateAccepted));
+  if (faults.rangeReversed) Message(Translate(kRangeAccepted));
+  if (faults.noTown) Message(Translate("HEU D'INDICAR LA POBLACI\xE0 DE CONTACTE") + ": " + Translate(kTownWhere));
+  if (faults.noAccount) Message(Translate("HEU D'INDICAR EL COMPTE DE C\xB7RREC") + ": " + Translate(kAccountNeeded));
+  bool reject = faults.notQuarterEnd || faults.rangeReversed || faults.noTown || faults.noAccount;
   if (!reject) {
     SetValue(kConfirmBlock, 1, "");
     int confirm = kConfirmBlock;

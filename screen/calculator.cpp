@@ -12,9 +12,12 @@
 //   Cleared, Entering, HasPoint, Decimals
 //   "Operator", "PendingOperator"
 //   22 tape lines: value, point flag, decimals, "operator character"
-// A file that is unreadable, cut or holds anything out of place is ignored
-// and the calculator starts fresh; it is replaced atomically on closing, and
-// when that fails the operator is told (the earlier file stays).
+// A file whose three header records are unreadable or hold anything out of
+// place, or that has more records than these, is ignored and the calculator
+// starts fresh. Tape records are read as far as they go: a file cut short
+// keeps its column, figures and pending operation and the tape lines before
+// the cut (the lines after it are empty). The file is replaced atomically on
+// closing, and when that fails the operator is told (the earlier file stays).
 //
 // Errors: a result that is not a number (division by zero) or has more than
 // 15 integer digits (more than the display shows) is an error. The tape gets
@@ -408,7 +411,7 @@ bool LoadState(CalcState& s) {
     start = end + 1;
   }
   while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  if (lines.size() != 3 + kTapeLines) return false;
+  if (lines.size() < 3 || lines.size() > 3 + kTapeLines) return false;
 
   std::vector<std::string> it;
   if (!SplitRecord(lines[0], it) || it.size() != 4 || !ParseInt(it[0], 1, kLastColumn, s.column) ||
@@ -420,14 +423,15 @@ bool LoadState(CalcState& s) {
   if (!SplitRecord(lines[2], it) || it.size() != 2 || !ParseText(it[0], "+-*/%RC=E", s.op) ||
       !ParseText(it[1], "+-*/", s.pending))
     return false;
-  for (int i = 1; i <= kTapeLines; ++i) {
-    TapeLine& t = s.tape[i];
+  for (std::size_t i = 1; 2 + i < lines.size(); ++i) {
+    TapeLine t;
     std::string op;
-    if (!SplitRecord(lines[static_cast<std::size_t>(2 + i)], it) || it.size() != 4 || !ParseFigure(it[0], t.value) ||
+    if (!SplitRecord(lines[2 + i], it) || it.size() != 4 || !ParseFigure(it[0], t.value) ||
         !ParseFlag(it[1], t.point) || !ParseInt(it[2], 0, kMaxDigits, t.decimals) ||
         !ParseText(it[3], " +-*/%R=E", op) || op.empty())
-      return false;
+      break;  // an unreadable record (a file cut inside it) ends the tape
     t.op = op[0];
+    s.tape[i] = t;
   }
   return true;
 }

@@ -57,6 +57,10 @@ std::vector<ChoiceItem> ParseChoices(const std::string& list) {
   return items;
 }
 
+bool SameCode(const std::string& code, const std::string& value) {
+  return format::TrimRight(code) == format::TrimRight(value);
+}
+
 std::string Fit(const std::string& text, int width) {
   std::string out = text.substr(0, static_cast<std::size_t>(std::max(width, 0)));
   out.resize(static_cast<std::size_t>(std::max(width, 0)), ' ');
@@ -357,6 +361,15 @@ bool NextKey(const Field& f, int& key) {
 void SetChoices(const std::string& list) { g_choices = list; }
 const std::string& CurChoices() { return g_choices; }
 
+bool FindChoice(const std::string& list, const std::string& value, std::string& description) {
+  for (const ChoiceItem& item : ParseChoices(list)) {
+    if (!SameCode(item.code, value)) continue;
+    description = item.description;
+    return true;
+  }
+  return false;
+}
+
 void EditField(int& row, int& column, int& lineLength, std::string& buffer, int& cursor, int& key) {
   Field f;
   f.buffer = &buffer;
@@ -377,8 +390,7 @@ void EditField(int& row, int& column, int& lineLength, std::string& buffer, int&
     bool found = false;
     for (std::size_t i = 0; i < f.items.size(); ++i) {
       f.choiceWidth = std::max(f.choiceWidth, static_cast<int>(f.items[i].description.size()));
-      // The code is stored blank-filled to the field's width, so compare it so.
-      if (!found && Fit(f.items[i].code, f.width) == buffer) {
+      if (!found && SameCode(f.items[i].code, buffer)) {
         f.selected = i;
         found = true;
       }

@@ -11,6 +11,11 @@ namespace screen {
 // empty for a free-text field.
 void SetChoices(const std::string& list);
 const std::string& CurChoices();
+// The description of the item of a choice list whose code is `value`, the
+// two compared whole: only trailing blanks aside (values are kept
+// blank-filled to their field's width), so "S" is not the code "SX". False
+// when no code is the value.
+bool FindChoice(const std::string& list, const std::string& value, std::string& description);
 
 // row, column: first character of the value, relative to the current window
 // (0: the cursor's, returned). lineLength: characters per row (0: one row,

@@ -61,4 +61,16 @@ void MessageBox(int baseRow, const std::string& text) {
   SetAttr("-");
 }
 
+void MessageLine(const std::string& text) {
+  const int row = ScreenRows(), width = ScreenColumns();
+  std::string line = RightTrim(text).substr(0, static_cast<std::size_t>(width));
+  line.insert(0, (static_cast<std::size_t>(width) - line.size()) / 2, ' ');
+  line.resize(static_cast<std::size_t>(width), ' ');
+  WindowPush(row, 1, row, width);
+  SetAttr("+rh");
+  WinLocate(0, 0);
+  WinPrint(line);
+  SetAttr("-");
+}
+
 }  // namespace screen

@@ -39,6 +39,10 @@ void SetAttr(const std::string& code);
 // caller to close with WindowPop. A text longer than the screen is cut to the
 // lines that fit, so the window always opens.
 void MessageBox(int baseRow, const std::string& text);
+// One line across the foot of the screen, the text centred in the reverse
+// attribute (cut to the screen's width); left open for the caller to close
+// with WindowPop.
+void MessageLine(const std::string& text);
 // With echo on, every message box also writes its text as a UTF-8 line on
 // standard error (a run without a screen).
 void SetMessageEcho(bool on);

@@ -62,7 +62,11 @@ TEST(ProgramE2E, FormListCalculatorCalendarAndEscInARealTerminal) {
   office.Keys("Right");
   office.Keys("f");
   office.Keys("Enter");
-  ASSERT_TRUE(office.WaitFor("Data final del trimestre ..... :  16/5/2024")) << office.Screen();
+  ASSERT_TRUE(office.WaitFor(":  16/5/2024") && office.WaitFor("LA DATA HA DE SER L'ÚLTIM DIA D'UN TRIMESTRE")) << office.Screen();
+  office.Keys("C-y");
+  office.Type("300624");
+  office.Keys("Enter");
+  ASSERT_TRUE(office.WaitFor("Data final del trimestre ..... :  30/6/2024")) << office.Screen();
 
   // Esc goes back to the first field, a second Esc ends the program.
   office.Keys("Escape");

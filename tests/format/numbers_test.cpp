@@ -83,22 +83,16 @@ TEST_F(MaskFormat, DecimalBlanksAndSignPositions) {
   EXPECT_EQ(FormatMask("**,**9", -5), "****-5");
 }
 
-TEST_F(MaskFormat, NegativeWithoutRoomForItsMinusIsNotShownPositive) {
-  // ".99" has no position left of the digits for the minus.
-  EXPECT_NE(FormatMask(".99", -0.05), "'05");
-  EXPECT_EQ(FormatMask(".99", -0.05).substr(0, 1), "-");
-}
-
-// A negative value that rounds to zero shows the zero the mask asks for,
-// without a sign, even where the mask has no room for one.
-TEST_F(MaskFormat, NegativeThatRoundsToZeroShowsItsZero) {
+// A negative value near zero gives up no digit or copied character for its minus.
+TEST_F(MaskFormat, NegativeNearZeroKeepsEveryDigit) {
   struct Case {
     const char* mask;
     double value;
     const char* want;
   } cases[] = {
       {"9", -0.001, "0"},
-      {"!!9", -0.05, "  0"},
+      {"!!9", -0.05, "!!0"}, {".99", -0.05, "'05"}, {"ZZ9 %", -0.4, " -0 %"},  // the report's prorata
+      {"Z,ZZ9.999999999999999", -1e-15, "   -0'000000000000001"},  // a calculator figure
       {".99", -0.001, "'00"},
       {"9", -0.5, "0"},      // half rounds to the even neighbour, 0
       {"9", -1.5, "!"},      // -2: no room for the minus

@@ -108,6 +108,13 @@ TEST_F(FormsTest, HiddenValueShowsBlanksWhileEditedAndStaysWhenLeftBlank) {
   EXPECT_EQ(whileEditing, "    ");
   EXPECT_EQ(Value(4, 4), "keep");
   EXPECT_EQ(Cells(4, 4, 4), "keep");
+  // Secret (flag 2): typed characters echo as X, never shown in clear; a blank entry keeps it.
+  forms::FieldAt(4, 4).Flags = forms::kFlagSecret;
+  Script("Down Down ab");
+  OnIdle({[&] { whileEditing = Cells(4, 4, 4); Script("Enter Down Down Enter"); }});
+  EXPECT_EQ(RunKeys(4), 13);
+  EXPECT_EQ(RunKeys(4), 13);
+  EXPECT_EQ(whileEditing + Cells(4, 4, 4) + Value(4, 4), "XXXXXXXXab  ");
 }
 
 TEST_F(FormsTest, FollowOnBlocks) {

@@ -112,6 +112,10 @@ TEST_F(BrowseTest, SearchTextStartsTheListAndBoundsIt) {
   // list ends there.
   EXPECT_EQ(rows, Cp850("0003  García Vidal, Jordi|0008  Garrido Font, Pere||||"));
   EXPECT_EQ(OwnerName(), "Garrido Font");
+  // "garc": the list ends at García, though Garrido shares all but its last letter.
+  Script("garc Enter");
+  OnIdle({[&] { rows = Trimmed(5, 11, 49); Script("Enter"); }});
+  EXPECT_TRUE(Browse(1) == 0 && rows.empty());
 }
 
 TEST_F(BrowseTest, EscInTheSearchBlockOpensNothing) {

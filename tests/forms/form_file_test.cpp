@@ -20,7 +20,7 @@ const char* const kForm =
     "' before the header\r\n"
     "2,3\r\n"
     "   ' before block 1, after blanks\r\n"
-    "\"d,1b\",2,0,0,0,0,0\r\n"
+    "\"d,1b\",2,2,0,0,0,0\r\n"  // block 1 links the last block
     "5,10,\"Nom, cognoms: \",8,0,2,0,0,0,\"\"\r\n"
     "6,10,\"Tria: \",1,0,3,0,0,0,\"|S,Sí|N,No\"\r\n"
     "' before block 2\r\n"

@@ -127,6 +127,20 @@ TEST_F(HooksTest, CheckFieldAcceptsStoresOrRejects) {
   }
 }
 
+// The start of the line a refused value leaves for the block runner to show.
+TEST_F(HooksTest, RefusedValuesSayWhatIsAccepted) {
+  const struct { int block, field; const char* typed; const char* said; } cases[] = {
+      {1, 3, "0", "EL NÚMERO DE"}, {2, 2, "21000418560200051332", "EL PRIMER DÍGIT"}, {2, 2, "2100", "EL COMPTE HA"},
+      {2, 2, "21000418460200051332", "EL SEGON DÍGIT"}, {2, 2, "ES9221000418450200051332", "ELS DÍGITS DE CONTROL DE L'IBAN"},
+      {2, 2, "ES9121000418450200051332", ""}, {2, 2, "00000000000000000000", "UN COMPTE DE ZEROS"}};
+  for (const auto& c : cases) {
+    int field = c.field;
+    forms::RefusalText.clear();
+    EXPECT_EQ(forms::CheckField(c.block, c.typed, field, 13) != 0, *c.said != '\0') << c.typed;
+    EXPECT_EQ(forms::RefusalText.substr(0, Cp850(c.said).size()), Cp850(c.said)) << c.typed;
+  }
+}
+
 TEST_F(HooksTest, CheckBlockRejectsShowsItsMessagesAndAsksForConfirmation) {
   const std::string town = Cp850("HEU D'INDICAR LA POBLACIÓ DE CONTACTE");
   const std::string account = Cp850("HEU D'INDICAR EL COMPTE DE CÀRREC");
@@ -141,18 +155,19 @@ TEST_F(HooksTest, CheckBlockRejectsShowsItsMessagesAndAsksForConfirmation) {
     const char* account;
     const char* confirmKeys;
     int result;
-    int messages;  // 1 town, 2 account, 3 both
+    int messages;  // 1 town, 2 account, 3 both, 4 a message of its own
     bool confirmed;
   } cases[] = {
-      {"period not ending a quarter", "R", "300424", "1", "9999", "N", "", "", "", -1, 0, false},
-      {"range reversed", "R", "300624", "0500", "0100", "N", "", "", "", -1, 0, false},
-      {"empty date", "R", "", "1", "9999", "N", "", "", "", -1, 0, false},
+      {"period not ending a quarter", "R", "150624", "1", "9999", "N", "", "", "", -1, 4, false},
+      {"range reversed", "R", "300624", "0500", "0100", "N", "", "", "", -1, 4, false},
+      {"empty date", "R", "", "1", "9999", "N", "", "", "", -1, 4, false},
       {"report confirmed", "R", "300624", "1", "9999", "N", "", "", "Enter", 0, 0, true},
       {"report not confirmed", "R", "300624", "1", "9999", "N", "", "", "n Enter", -1, 0, true},
       {"confirmation left with Esc", "R", "300624", "1", "9999", "N", "", "", "Esc", -1, 0, true},
       {"filing without a town", "S", "300624", "1", "9999", "D", "", "", "", -1, 1, false},
       {"filing without town or account", "S", "300624", "1", "9999", "N", "", "", "", -1, 3, false},
       {"filing with N and no account", "S", "300624", "1", "9999", "N", "GIRONA", "", "", -1, 2, false},
+      {"filing with N and zeros", "S", "300624", "1", "9999", "N", "GIRONA", "00000000000000000000", "", -1, 2, false},
       {"filing with D needs no account", "S", "300624", "1", "9999", "D", "GIRONA", "", "Enter", 0, 0, true},
       {"filing complete", "S", "311224", "1", "9999", "N", "GIRONA", "21000418450200051332", "Enter", 0, 0, true},
   };
@@ -187,17 +202,21 @@ TEST_F(HooksTest, CheckBlockRejectsShowsItsMessagesAndAsksForConfirmation) {
   EXPECT_EQ(forms::CheckBlock(2, 13), 0);
 }
 
-TEST_F(HooksTest, RefusedBlockOneStartsAgainAtItsFirstField) {
+TEST_F(HooksTest, RefusedValuesAndARefusedBlockOneAreSaid) {
   settings::MenuTitle = " MODEL 303 ";
-  // Period end 30 April: Enter on the last field is refused without a message,
-  // and the operator is back on field 1 (where s selects filing mode).
-  Script("Enter 300424 Enter Enter Enter s Down");
+  // 30 April: a beep, a line at the foot until the next key. Owners 500 to 100: back on field 1 (s: filing).
+  Script("Enter 300424 Enter");
+  std::string line, box;
+  OnIdle({[&] { line = Cells(25, 1, 80); Script("300624 Enter 500 Enter 0100 Enter"); },
+          [&] { box = console::ScreenText(); Script("x s Down"); }});
   int block = 1, key = 0;
   forms::RunBlock(block, 0, 0, key);
   EXPECT_EQ(key, 27);
-  EXPECT_EQ(Value(1, 2), "300424    ");
+  EXPECT_EQ(line, "     " + Cp850("LA DATA HA DE SER L'ÚLTIM DIA D'UN TRIMESTRE: 31/3, 30/6, 30/9 O 31/12") + "     ");
+  EXPECT_EQ(box.substr(24 * 81, 80), std::string(80, ' '));  // the line went with the next key
+  EXPECT_EQ(Value(1, 2), "300624    ");
   EXPECT_EQ(Value(1, 1), "S");
-  EXPECT_EQ(console::BeepCount(), 0);
+  EXPECT_EQ(console::BeepCount(), 2);
 }
 
 TEST_F(HooksTest, FillSelectionTakesBlockOneAndThePresenter) {

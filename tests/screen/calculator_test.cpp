@@ -106,7 +106,7 @@ TEST_F(CalculatorTest, TakingTheFigure) {
     const char* typed;
   } cases[] = {
       {"12.5F", "1250"}, {"0.005F", ".5"}, {"0.05F", "5"},  {"12.345F", "1234.5"}, {"3T", "300"},
-      {"2+3=f", "500"},  {"1/0=F", ""},    {"0.0005F", ".05"},
+      {"2+3=f", "500"},  {"1/0=F", ""},    {"0.0005F", ".05"},  {"20+7=\bF", "200"},  // Backspace: a new entry
   };
   for (const Case& c : cases) {
     std::remove(StateFile().c_str());
@@ -201,11 +201,10 @@ TEST_F(CalculatorTest, DamagedStateFileStartsFresh) {
   ASSERT_TRUE(os::ReadFile(StateFile(), good));
   const std::string firstLine = good.substr(0, good.find('\n') + 1);
   const std::vector<std::string> bad = {
-      good.substr(0, good.size() / 2),                   // cut by a crash
-      good.substr(0, good.size() - 5),                   // cut inside the last record
       "",                                                // empty
       std::string(5000, '\xFF'),                         // garbage
       "99" + good.substr(1),                             // column out of range
+      "1,1" + good.substr(4),  "1,24" + good.substr(4),  // tape top out of range
       "1,20,nan,0\r\n" + good.substr(firstLine.size()),  // not a number
       "1,20,inf,0\r\n" + good.substr(firstLine.size()),
       "1,20,1e300,0\r\n" + good.substr(firstLine.size()),  // too large for the display
@@ -220,6 +219,10 @@ TEST_F(CalculatorTest, DamagedStateFileStartsFresh) {
     EXPECT_EQ(Figure(seen, 24), "0") << content.substr(0, 40);
     EXPECT_EQ(seen.substr(22 * 81, 26), Rule('\xDA', '\xBF'));  // empty tape at column 1
   }
+  // Cut short (a crash), or the tape top at its limits: what is there is read.
+  for (const std::string& content : {good.substr(0, good.size() / 2), good.substr(0, good.size() - 5),
+                                     "1,2" + good.substr(4), "1,23" + good.substr(4)})
+    EXPECT_TRUE(os::WriteFile(StateFile(), content) && Display("") == "9") << content.substr(0, 40);
   // An unreadable file (a folder of that name) and a terminal folder that
   // cannot be written: a fresh calculator, nothing kept, no crash.
   std::remove(StateFile().c_str());

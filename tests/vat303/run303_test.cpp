@@ -41,12 +41,15 @@ TEST_F(Run303Test, RefusedOptionsAreNamedAndEndWithCode2) {
       {{"--mode", "R", "--date", "2024063"}, "--date 2024063"},
       {{"--mode", "R", "--date", "20240230"}, "--date 20240230"},
       {{"--mode", "R", "--date", "20240430"}, "--date 20240430"},
+      {{"--mode", "R", "--date", "20240615"}, "--date 20240615: refused by the form's check: LA DATA HA DE SER"},
+      {{"--mode", "SX", "--date", "20240630"}, "--mode SX: not one of the form's choices"},
       {{"--mode", "R", "--date", "20240630", "--from", "500", "--to", "100"}, "--from 500"},
       {{"--mode", "R", "--date", "20240630", "--from", "12345"}, "--from 12345"},
       {{"--mode", "R", "--date", "20240630", "--payment", "X"}, "--payment X"},
       {{"--mode", "S", "--date", "20240630", "--account", account}, "--town"},
       {{"--mode", "S", "--date", "20240630", "--town", "Vic", "--payment", "N"}, "--account"},
       {{"--mode", "S", "--date", "20240630", "--town", "Vic", "--account", "21000418450200051333"}, "--account"},
+      {{"--mode", "S", "--date", "20240630", "--town", "Vic", "--account", "00000000000000000000"}, "--account 0000"},
       {{"--mode", "R", "--date", "20240630", "--colour", "red"}, "unknown option '--colour'"},
   };
   for (const Case& c : cases) {

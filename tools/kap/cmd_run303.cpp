@@ -10,11 +10,13 @@
 #include "app/config_setup.h"
 #include "app/main_flow.h"
 #include "format/dates.h"
+#include "forms/block_runner.h"
 #include "forms/form_model.h"
 #include "forms/hooks.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "records/btr.h"
+#include "screen/field_editor.h"
 #include "screen/windows.h"
 #include "settings/config.h"
 #include "tools/kap/kap.h"
@@ -43,21 +45,10 @@ bool AllDigits(const std::string& s) {
   return true;
 }
 
-// The codes of a field's choice list ("|code,description|..."), each
-// blank-filled to the field's width as the field editor stores them.
+// One of the codes of the field's choice list, as a whole: "SX" is not "S".
 bool IsChoiceCode(const forms::Field& field, const std::string& value) {
-  std::string wanted = value.substr(0, static_cast<std::size_t>(field.Width));
-  wanted.resize(static_cast<std::size_t>(field.Width), ' ');
-  std::size_t at = field.Mask.find('|');
-  while (at != std::string::npos) {
-    const std::size_t next = field.Mask.find('|', at + 1);
-    std::string item = field.Mask.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
-    std::string code = item.substr(0, item.find(','));
-    code.resize(static_cast<std::size_t>(field.Width), ' ');
-    if (code == wanted) return true;
-    at = next;
-  }
-  return false;
+  std::string description;
+  return screen::FindChoice(field.Mask, value, description);
 }
 
 int Refused(const std::string& option, const std::string& value, const std::string& why) {
@@ -94,7 +85,7 @@ bool TypedValue(const std::string& option, const std::string& value, std::string
 std::string ProblemOption(forms::SelectionCheck check, std::string& why) {
   switch (check) {
     case forms::kSelectionNotQuarterEnd:
-      why = "the date is not in the last month of a quarter";
+      why = "the date is not the last day of a quarter (31/3, 30/6, 30/9 or 31/12)";
       return "--date";
     case forms::kSelectionRangeReversed:
       why = "the first owner is above the last";
@@ -103,7 +94,7 @@ std::string ProblemOption(forms::SelectionCheck check, std::string& why) {
       why = "a filing run needs the presenter's town";
       return "--town";
     case forms::kSelectionNoAccount:
-      why = "payment N needs the presenter's charge account";
+      why = "payment N needs a real charge account (not blank, not all zeros)";
       return "--account";
     default:
       why.clear();
@@ -183,8 +174,9 @@ int CmdRun303(const std::vector<std::string>& args) {
       if (!field.Mask.empty() && !IsChoiceCode(field, typed))
         return Refused(option.name, value, "not one of the form's choices");
       int fieldNumber = option.field;
+      forms::RefusalText.clear();
       if (forms::CheckField(option.block, typed, fieldNumber, 0) != 0)
-        return Refused(option.name, value, "refused by the form's check");
+        return Refused(option.name, value, "refused by the form's check: " + console::Cp850ToUtf8(forms::RefusalText));
     }
   }
   std::string why;
