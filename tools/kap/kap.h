@@ -11,8 +11,9 @@
 
 namespace kap {
 
-// ---- text: UTF-8 <-> CP850 (iconv) ------------------------------------------------
-// False when the text is not valid UTF-8 or holds a character CP850 lacks.
+// ---- text: UTF-8 <-> CP850 (the console's table) ------------------------------------
+// False (and `cp850` empty) when the text is not valid UTF-8 or holds a
+// character the records cannot hold.
 bool Utf8ToCp850(const std::string& utf8, std::string& cp850);
 std::string Cp850ToUtf8(const std::string& cp850);
 
