@@ -113,6 +113,8 @@ TEST_F(ZediridiTest, PdfOnLandscapeA4WithAccentsAndTwoPages) {
   EXPECT_TRUE(os::FileExists(Spool()));     // the spool stays
   EXPECT_FALSE(os::FileExists(ErrFile()));
 
+  EXPECT_EQ(os::RunShell("qpdf --check " + testsupport::ShellQuote(pdf) + " >/dev/null"), 0);
+  EXPECT_EQ(testsupport::CommandOutput("pdftotext " + testsupport::ShellQuote(pdf) + " /dev/null 2>&1"), "");  // a valid ToUnicode map
   const std::string info = Tool("pdfinfo " + testsupport::ShellQuote(pdf));
   EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
   EXPECT_NE(info.find("Page size:       841.89 x 595.276 pts (A4)"), std::string::npos) << info;

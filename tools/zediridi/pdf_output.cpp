@@ -128,7 +128,7 @@ bool RenderPdf(const Document& doc, std::string& pdf, std::string& error) {
       he.failed = true;
     pdf.resize(got);
   }
-  const bool ok = f && !he.failed && !pdf.empty();
+  const bool ok = f && !he.failed && !pdf.empty() && ReplaceToUnicodeMaps(pdf);
   HPDF_Free(h);
   if (!ok) {
     pdf.clear();

@@ -53,5 +53,9 @@ bool ReadSpool(const std::string& path, Document& doc, std::string& error);
 std::string RenderText(const Document& doc);
 // The PDF of the document in memory. False with `error` set (CP850).
 bool RenderPdf(const Document& doc, std::string& pdf, std::string& error);
+// Gives the fonts of a PDF that libharu wrote (UTF-8 encoder) a valid
+// ToUnicode map, appended as an update of the file. False when the file's
+// trailer cannot be read (the PDF is then unchanged).
+bool ReplaceToUnicodeMaps(std::string& pdf);
 
 }  // namespace zediridi
