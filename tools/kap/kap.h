@@ -97,6 +97,13 @@ int CmdShow303(const std::vector<std::string>& args);
 // False with `error` naming the line that cannot be laid out.
 bool HelpRecords(const std::string& utf8, std::string& records, std::string& error);
 
+// kap run303 without KAPTMP: a new folder of the run's own becomes TmpDir
+// (the spool's folder), the output setting's default file staying in DIR.
+// Returns the folder, "" when it could not be made (TmpDir is then kept).
+std::string UseOwnSpoolFolder();
+// Removes that folder with the files in it ("" does nothing).
+void RemoveOwnSpoolFolder(const std::string& folder);
+
 // Directory argument with a trailing "/".
 std::string DirArg(const std::string& dir);
 // Message on standard error, prefixed "kap: ".
