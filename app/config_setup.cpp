@@ -74,7 +74,7 @@ void ConfigSetup() {
   // Relative folders are made absolute at once: they name places seen from
   // the directory the program was started in.
   DataRoot = AbsoluteEnv("KAPROOT");
-  ExeDir = AbsoluteEnv("KAPEXE");
+  ExeDir = WithSeparator(AbsoluteEnv("KAPEXE"));  // a prefix: "/" whether given or not
   TmpDir = WithSeparator(AbsoluteEnv("KAPTMP"));
 
   const std::string session = TmpDir + "Sessio.ini";

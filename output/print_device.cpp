@@ -6,10 +6,12 @@
 namespace output {
 namespace {
 
+bool Blank(char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7F'; }
+
 std::string Trim(const std::string& s) {
   std::size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+  while (b < e && Blank(s[b])) ++b;
+  while (e > b && Blank(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
 
@@ -34,8 +36,15 @@ bool Keyword(const std::string& device, const char* keyword, std::string& path) 
 
 }  // namespace
 
+std::string DeviceName(const std::string& setting) {
+  std::string name = Trim(setting);
+  for (char& c : name)
+    if (Blank(c)) c = ' ';
+  return name;
+}
+
 PrintTarget PrintDestination(const std::string& device) {
-  const std::string d = Trim(device);
+  const std::string d = DeviceName(device);
   PrintTarget t;
   std::string path;
   if (d.empty()) {

@@ -5,7 +5,7 @@
 //   ""                    the default PDF
 //   anything else         the name of a printer queue of the system spooler
 // The keywords are taken in any letter case; blanks around the device and
-// the path are ignored.
+// the path are ignored (tabs and other control characters count as blanks).
 #pragma once
 
 #include <string>
@@ -19,6 +19,11 @@ struct PrintTarget {
   std::string path;   // the file written (Pdf, Text)
   std::string queue;  // the printer queue (Printer)
 };
+
+// The device of an output setting as the spool's "DEVICE" line carries it
+// and the print program reads it: control characters made blanks, blanks
+// around removed.
+std::string DeviceName(const std::string& setting);
 
 // `device` is the output setting, i.e. the text after "DEVICE" in the spool.
 PrintTarget PrintDestination(const std::string& device);

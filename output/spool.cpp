@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "output/print_device.h"
 #include "platform/os/os.h"
 #include "settings/config.h"
 
@@ -46,7 +47,7 @@ bool PrintOpen(const std::string& device) {
   PageLength = 0;
   LineCount = 0;
   if (!os::Open(spool, SpoolPath(), "wb")) return false;
-  WriteLine("DEVICE" + device);
+  WriteLine("DEVICE" + DeviceName(device));
   return !writeFailed;
 }
 

@@ -10,7 +10,8 @@ namespace output {
 extern int PageLength;
 extern int LineCount;
 
-// Creates the spool (replacing an old one) and writes the "DEVICE" line.
+// Creates the spool (replacing an old one) and writes the "DEVICE" line
+// (the device as DeviceName gives it).
 // False when the spool cannot be created.
 bool PrintOpen(const std::string& device);
 void PrintPage(int lines);

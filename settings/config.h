@@ -12,7 +12,7 @@ namespace settings {
 // The folders are absolute after the set-up (relative ones are taken from the
 // directory the program started in), or empty for the current directory.
 extern std::string DataRoot;       // "KAPROOT", a prefix ending with "/"
-extern std::string ExeDir;         // "KAPEXE"
+extern std::string ExeDir;         // "KAPEXE", ending with "/"
 extern std::string TmpDir;         // "KAPTMP", else TermDir
 extern std::string TermDir;        // [Terminal] Dir of the session file, else "KAPTERM" (not "TERM")
 extern std::string MenuTitle;      // " " + [Menu] Titol + " "

@@ -14,6 +14,7 @@
 #include "forms/selection.h"
 #include "output/paths.h"
 #include "output/print_device.h"
+#include "output/print_program.h"
 #include "output/spool.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
@@ -254,25 +255,23 @@ void Territories() {
 }
 
 void StartPrintProgram() {
-  const std::string program = settings::ExeDir + "ZEDIRIDI";
-  int code = -1;
-  if (os::FileExists(program)) code = os::RunProgram(program, {});
+  const output::PrintRun printed = output::RunPrintProgram();
+  const int code = printed.code == output::kNothingToPrint ? 0 : printed.code;
   if (code == -1) {
-    ShowRunMessage(Translate(texts::kCannotStartPrint) + os::HostPath(program));
+    ShowRunMessage(Translate(texts::kCannotStartPrint) + os::HostPath(output::PrintProgramPath()));
   } else if (code != 0) {
-    // The print program leaves its reason in the temporary folder, since
-    // the screen covers whatever it wrote on the terminal.
-    std::string reason;
-    os::ReadFile(settings::TmpDir + "zediridi.err", reason);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-    ShowRunMessage(Translate(texts::kPrintFailed) + std::to_string(code) + (reason.empty() ? "" : ": " + reason));
+    ShowRunMessage(Translate(texts::kPrintFailed) + std::to_string(code) + (printed.reason.empty() ? "" : ": " + printed.reason));
+  } else if (!run.filing && printed.code == output::kNothingToPrint) {
+    ShowRunMessage(Translate(texts::kNothingToPrint));
   } else if (!run.filing) {
     // A report run: the operator is told where the report went.
     const output::PrintTarget target = output::PrintDestination(settings::OutputSetting);
+    std::string where = os::HostPath(target.path);
+    if (!where.empty() && where[0] != '/') where = os::CurrentDir() + where;  // the print program's folder too
     if (target.kind == output::PrintKind::Printer)
       ShowRunMessage(Translate(texts::kReportToQueue) + target.queue);
     else
-      ShowRunMessage(Translate(texts::kReportAt) + os::HostPath(target.path));
+      ShowRunMessage(Translate(texts::kReportAt) + where);
   }
   if (code != 0 && !run.filing) run.result = 1;
 }

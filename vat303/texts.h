@@ -67,6 +67,7 @@ inline constexpr const char* kCannotStartPrint = "NO ES POT EXECUTAR EL PROGRAMA
 inline constexpr const char* kPrintFailed = "EL PROGRAMA D'IMPRESSI\xE0" " HA ACABAT AMB ERROR ";
 inline constexpr const char* kReportAt = "INFORME DESAT A ";
 inline constexpr const char* kReportToQueue = "INFORME ENVIAT A LA CUA D'IMPRESSI\xE0" " ";
+inline constexpr const char* kNothingToPrint = "L'INFORME NO T\x90 CAP L\xD6NIA: NO S'HA IMPR\xD4S RES";
 // Data problems (data_problems.h).
 inline constexpr const char* kUnknownTerritory =
     "GRUP AMB UN TERRITORI QUE NO \x90" "S A LA TAULA (NO ES DECLARA): ";

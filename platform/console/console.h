@@ -85,8 +85,13 @@ struct Event {
 };
 
 // CP850 text as UTF-8, as the console shows its bytes (for lines written to
-// standard error and other text that leaves the program).
+// standard error and other text that leaves the program); bytes below 128
+// stay as they are, control characters included. 0xD5 is the euro sign.
 std::string Cp850ToUtf8(const std::string& cp850);
+// UTF-8 text as CP850 by the same table. False when a character has no
+// CP850 byte (the dotless i among them: its byte holds the euro sign) or the
+// text is not UTF-8; each such character is then a "?" in `cp850`.
+bool Utf8ToCp850(const std::string& utf8, std::string& cp850);
 
 // A key-press event (both back ends build their events with it).
 Event KeyEvent(unsigned char ch, int scan, int modifiers);

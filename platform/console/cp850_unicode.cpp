@@ -1,8 +1,12 @@
-// CP850 to Unicode and back for the terminal back end.
+// CP850 and Unicode: the one table of the system, for the terminal back end
+// and for every text that enters or leaves the program (kap, the print
+// program, messages on standard error).
 #include "platform/console/cp850_unicode.h"
 
 #include <array>
 #include <string>
+
+#include "platform/console/console.h"
 
 namespace console::detail {
 namespace {
@@ -52,7 +56,6 @@ char32_t Cp850ToUnicode(unsigned char byte) {
 int UnicodeToCp850(char32_t code) {
   if (code >= 0x20 && code < 0x7F) return static_cast<int>(code);
   if (code == U'\u00AD') return 0xF0;  // soft hyphen
-  if (code == U'\u0131') return 0xD5;  // dotless i shares the euro's byte
   if (code < 0x80) return -1;
   for (int i = 0; i < 128; ++i) {
     if (i == 0x70) continue;  // 0xF0 is shown as '-', which is ASCII
@@ -69,7 +72,10 @@ std::string Cp850ToUtf8(const std::string& cp850) {
   std::string out;
   out.reserve(cp850.size());
   for (char ch : cp850) {
-    const char32_t c = detail::Cp850ToUnicode(static_cast<unsigned char>(ch));
+    const unsigned char byte = static_cast<unsigned char>(ch);
+    // Below 128 the bytes are ASCII as they are: control characters (line
+    // ends, tabs) keep their meaning in text that leaves the program.
+    const char32_t c = byte < 0x80 ? byte : detail::kHigh[byte - 0x80];
     if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -82,6 +88,28 @@ std::string Cp850ToUtf8(const std::string& cp850) {
     }
   }
   return out;
+}
+
+bool Utf8ToCp850(const std::string& utf8, std::string& cp850) {
+  cp850.clear();
+  bool whole = true;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    bool valid = length > 0 && i + length <= utf8.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3F);
+    }
+    valid = valid && (length == 1 || code >= 0x80);  // no overlong forms
+    const int byte = !valid ? -1 : code < 0x80 ? static_cast<int>(code) : detail::UnicodeToCp850(code);
+    if (byte < 0) whole = false;
+    cp850 += byte < 0 ? '?' : static_cast<char>(byte);
+    i += valid ? length : 1;
+  }
+  return whole;
 }
 
 }  // namespace console

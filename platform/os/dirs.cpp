@@ -2,6 +2,7 @@
 #include "platform/os/os.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -58,5 +59,14 @@ std::string CurrentDir() {
 }
 
 bool SetCurrentDir(const std::string& path) { return ::chdir(HostPath(path).c_str()) == 0; }
+
+std::string MakeTempDir(const std::string& prefix) {
+  std::string base = GetEnv("TMPDIR");
+  if (base.empty() || base[0] != '/') base = "/tmp";
+  if (base.back() != '/') base += '/';
+  std::string name = base + prefix + "XXXXXX";
+  if (InjectedFault(FaultKind::MakeDir, name) || ::mkdtemp(name.data()) == nullptr) return "";
+  return name + "/";
+}
 
 }  // namespace os

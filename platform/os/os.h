@@ -77,6 +77,9 @@ struct DirEntry {
 // directory cannot be read.
 bool ListDir(const std::string& path, std::vector<DirEntry>& entries);
 std::string CurrentDir();                        // ends with "/"
+// A new empty folder of this process's own in the system's temporary folder
+// ($TMPDIR, else /tmp), ending with "/"; "" when it cannot be made.
+std::string MakeTempDir(const std::string& prefix);
 bool SetCurrentDir(const std::string& path);
 
 // ---- environment -----------------------------------------------------------
@@ -111,6 +114,14 @@ int RandomInt(int low, int high);       // low..high inclusive
 int RunProgram(const std::string& program, const std::vector<std::string>& args);
 // Runs a command line through the shell, waits, returns its exit code.
 int RunShell(const std::string& commandLine);
+// Starts `program` (a path, not looked up in PATH) with `args` and waits for
+// it, with the variables of `env` ("NAME=value") set in its environment over
+// this process's, its standard input and output on /dev/null and its
+// standard error written into the file `errorFile` (created or emptied), so
+// that nothing it says reaches the terminal. Returns its exit code, 128 +
+// the signal's number when a signal ended it, -1 when it could not start.
+int RunProgramQuietly(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env, const std::string& errorFile);
 // The one way to end the program from deep inside it: runs the functions
 // given to AtProgramEnd (last given first; each once, even when one of them
 // ends the program again), then exits with `code` as std::exit does.

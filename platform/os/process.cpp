@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <spawn.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,12 +14,17 @@ extern char** environ;
 
 namespace os {
 
-static int WaitChild(pid_t pid) {
+static int WaitChildStatus(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return status;
+}
+
+static int WaitChild(pid_t pid) {
+  const int status = WaitChildStatus(pid);
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& args) {
@@ -33,6 +40,41 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args)
 
 int RunShell(const std::string& commandLine) {
   return RunProgram("/bin/sh", {"-c", commandLine});
+}
+
+int RunProgramQuietly(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env, const std::string& errorFile) {
+  std::string path = HostPath(program);
+  std::vector<char*> argv{path.data()};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  // This process's environment without the variables `env` sets, then those.
+  std::vector<char*> envp;
+  for (char** e = environ; *e != nullptr; ++e) {
+    bool replaced = false;
+    for (const std::string& v : env) {
+      const std::size_t name = v.find('=');
+      replaced = replaced || (name != std::string::npos && ::strncmp(*e, v.c_str(), name + 1) == 0);
+    }
+    if (!replaced) envp.push_back(*e);
+  }
+  for (const std::string& v : env) envp.push_back(const_cast<char*>(v.c_str()));
+  envp.push_back(nullptr);
+
+  const std::string errors = HostPath(errorFile);
+  posix_spawn_file_actions_t streams;
+  if (::posix_spawn_file_actions_init(&streams) != 0) return -1;
+  ::posix_spawn_file_actions_addopen(&streams, 0, "/dev/null", O_RDONLY, 0);
+  ::posix_spawn_file_actions_addopen(&streams, 1, "/dev/null", O_WRONLY, 0);
+  ::posix_spawn_file_actions_addopen(&streams, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  pid_t pid;
+  const int started = ::posix_spawn(&pid, path.c_str(), &streams, nullptr, argv.data(), envp.data());
+  ::posix_spawn_file_actions_destroy(&streams);
+  if (started != 0) return -1;
+  const int status = WaitChildStatus(pid);
+  if (status == -1) return -1;
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 namespace {

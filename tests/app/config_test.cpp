@@ -124,7 +124,7 @@ TEST_F(ConfigTest, RelativeFoldersBecomeAbsoluteAtSetUp) {
   struct Case {
     std::string kaptmp, kapterm, kapexe, tmpDir, termDir, exeDir;
   } cases[] = {
-      {"tmp", "", "bin", cwd.path + "tmp/", "", cwd.path + "bin"},
+      {"tmp", "", "bin", cwd.path + "tmp/", "", cwd.path + "bin/"},  // ExeDir is a prefix: "/" added
       {"", "t2\\", "./bin/", cwd.path + "t2\\", cwd.path + "t2\\", cwd.path + "./bin/"},
       {"sess/", "", "/opt/bin/", cwd.path + "sess/", cwd.path + "term/", "/opt/bin/"},
   };

@@ -57,13 +57,13 @@ TEST_F(SpoolTest, LinesNumbersAndPageCheck) {
 }
 
 TEST_F(SpoolTest, ControlCharactersBecomeBlanksInACopy) {
-  ASSERT_TRUE(output::PrintOpen(""));
+  ASSERT_TRUE(output::PrintOpen("\t TXT:/x/a\tb.txt \r"));  // the device as the print program reads it
   output::PrintPage(66);
   const std::string text = std::string("a\tb\rc\nd\x7F" "e\xFF" "f\x82", 12);
   output::PrintText(1, text, 1);
   EXPECT_EQ(text, std::string("a\tb\rc\nd\x7F" "e\xFF" "f\x82", 12));
   output::PrintClose();
-  EXPECT_EQ(Spool(), "DEVICE\r\nPAGE 66 \r\n 1 ,a b c d e f\x82, 1 \r\n");
+  EXPECT_EQ(Spool(), "DEVICETXT:/x/a b.txt\r\nPAGE 66 \r\n 1 ,a b c d e f\x82, 1 \r\n");
 }
 
 TEST_F(SpoolTest, JustifyCodesAreNormalisedInPlace) {

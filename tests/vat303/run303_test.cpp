@@ -73,5 +73,18 @@ TEST_F(Run303Test, AReportRunEndsWithCode0AndStartsThePrintProgram) {
   EXPECT_TRUE(PrintProgramRan());
 }
 
+// Without KAPTMP each run prints through a spool folder of its own, removed after the run,
+// the report keeping its place in DIR (two runs at once never share one). KAPEXE may lack its "/".
+TEST_F(Run303Test, WithoutKaptmpEachRunHasASpoolFolderOfItsOwn) {
+  os::SetEnv("KAPTMP", "");
+  os::SetEnv("KAPEXE", exe.substr(0, exe.size() - 1));
+  os::WriteFile(exe + "ZEDIRIDI", "#!/bin/sh\necho \"$KAPTMP\" >" + exe + "folder.txt\ncp \"$KAPTMP/zediridi.tmp\" " + exe + "printed.tmp\n");
+  EXPECT_EQ(Run303({"--mode", "R", "--date", "20240630"}), 0) << lastKapErrors;
+  std::string folder, spool;
+  ASSERT_TRUE(os::ReadFile(exe + "folder.txt", folder) && os::ReadFile(exe + "printed.tmp", spool));
+  EXPECT_TRUE(folder.find(tree) == std::string::npos && !os::DirExists(folder.substr(0, folder.size() - 1))) << folder;
+  EXPECT_EQ(spool.substr(0, spool.find('\r')), "DEVICEPDF:" + tree + "informe.pdf");
+}
+
 }  // namespace
 }  // namespace returntest

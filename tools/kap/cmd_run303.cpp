@@ -158,6 +158,7 @@ int CmdRun303(const std::vector<std::string>& args) {
   console::Start(console::Backend::Headless);
   screen::SetMessageEcho(true);
   records::SetStopExitCode(1);
+  const bool ownSpool = os::GetEnv("KAPTMP").empty();
   SetUpLikeTheProgram(args[0]);
   if (!app::LoadProgramForm()) return 1;
   app::PresetSelection(app::ProposedPeriodEnd(settings::SysDate));
@@ -188,8 +189,10 @@ int CmdRun303(const std::vector<std::string>& args) {
     return Refused(problem, value, why);
   }
 
+  const std::string spoolFolder = ownSpool ? UseOwnSpoolFolder() : "";
   const int result = vat303::RunReturn(os::IsTerminal(2) ? vat303::RunPresentation::BatchProgress
                                                          : vat303::RunPresentation::Batch);
+  RemoveOwnSpoolFolder(spoolFolder);
   app::CloseDataFiles();
   return result;
 }

@@ -11,8 +11,9 @@
 
 namespace kap {
 
-// ---- text: UTF-8 <-> CP850 (iconv) ------------------------------------------------
-// False when the text is not valid UTF-8 or holds a character CP850 lacks.
+// ---- text: UTF-8 <-> CP850 (the console's table) ------------------------------------
+// False (and `cp850` empty) when the text is not valid UTF-8 or holds a
+// character the records cannot hold.
 bool Utf8ToCp850(const std::string& utf8, std::string& cp850);
 std::string Cp850ToUtf8(const std::string& cp850);
 
@@ -101,6 +102,12 @@ bool HelpRecords(const std::string& utf8, std::string& records, std::string& err
 // data folder's Kova.ini when the folder has the catalogue, else Catalan.
 // Nothing in the folder is written.
 void UseOfficeLanguage(const std::string& dir);
+// kap run303 without KAPTMP: a new folder of the run's own becomes TmpDir
+// (the spool's folder), the output setting's default file staying in DIR.
+// Returns the folder, "" when it could not be made (TmpDir is then kept).
+std::string UseOwnSpoolFolder();
+// Removes that folder with the files in it ("" does nothing).
+void RemoveOwnSpoolFolder(const std::string& folder);
 
 // Directory argument with a trailing "/".
 std::string DirArg(const std::string& dir);

@@ -1,15 +1,17 @@
 // ZEDIRIDI: renders the print spool TmpDir + "zediridi.tmp" on its device.
 // No arguments; the configuration is read as the interactive program reads it.
 //
-// A problem is reported on standard error (UTF-8) and in TmpDir +
-// "zediridi.err" (CP850, one line, replaced atomically) so that the program
-// that started it can show the operator what went wrong; a successful run
-// deletes that file. The spool is left where it is.
+// A problem is reported on standard error (UTF-8, one line), which the
+// program that started it keeps in TmpDir + "zediridi.err" and shows the
+// operator. A spool without pages makes nothing (exit code 3): the earlier
+// report stays as it was. The spool is left where it is.
 #include <cstdio>
 #include <string>
 
 #include "app/config_setup.h"
 #include "output/print_device.h"
+#include "output/print_program.h"
+#include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "settings/catalogue.h"
 #include "settings/config.h"
@@ -19,12 +21,8 @@ namespace {
 
 using settings::Translate;
 
-std::string ErrorFile() { return settings::TmpDir + "zediridi.err"; }
-
 int Report(const std::string& message, int code) {
-  const std::string line = "ZEDIRIDI: " + message;
-  std::fputs((zediridi::Utf8(line) + "\n").c_str(), stderr);
-  os::WriteFileAtomic(ErrorFile(), line + "\r\n");
+  std::fputs((console::Cp850ToUtf8("ZEDIRIDI: " + message) + "\n").c_str(), stderr);
   return code;
 }
 
@@ -77,6 +75,7 @@ int Run() {
   std::string error;
   if (!zediridi::ReadSpool(settings::TmpDir + "zediridi.tmp", doc, error)) return Report(error, 1);
 
+  if (doc.pages.empty()) return output::kNothingToPrint;  // no blank report over the last one
   const output::PrintTarget target = output::PrintDestination(doc.device);
   if (target.kind == output::PrintKind::Text) {
     if (!os::WriteFileAtomic(target.path, zediridi::RenderText(doc)))
@@ -84,20 +83,11 @@ int Run() {
   } else {
     std::string pdf;
     if (!zediridi::RenderPdf(doc, pdf, error)) return Report(error, 2);
-    if (target.kind == output::PrintKind::Printer) {
-      if (doc.pages.empty()) {
-        os::DeleteFile(ErrorFile());
-        return 0;  // nothing to print: no blank sheet is sent
-      }
-      const int rc = SendToQueue(target.queue, pdf);
-      if (rc != 0) return rc;
-    } else {
-      if (!os::WriteFileAtomic(target.path, pdf))
-        return Report(Translate("no es pot escriure el fitxer") + " " + os::HostPath(target.path), 2);
-      if (!doc.pages.empty()) ShowOnDesktop(target.path);
-    }
+    if (target.kind == output::PrintKind::Printer) return SendToQueue(target.queue, pdf);
+    if (!os::WriteFileAtomic(target.path, pdf))
+      return Report(Translate("no es pot escriure el fitxer") + " " + os::HostPath(target.path), 2);
+    ShowOnDesktop(target.path);
   }
-  os::DeleteFile(ErrorFile());
   return 0;
 }
 

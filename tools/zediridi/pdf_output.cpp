@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "settings/catalogue.h"
 #include "tools/zediridi/zediridi.h"
@@ -114,7 +115,7 @@ bool RenderPdf(const Document& doc, std::string& pdf, std::string& error) {
       }
       const double x = kMargin + (t.column - 1) * cell;
       const double y = kMargin + height - (t.line + 0.8) * linePitch;
-      HPDF_Page_TextOut(page, static_cast<HPDF_REAL>(x), static_cast<HPDF_REAL>(y), Utf8(t.text).c_str());
+      HPDF_Page_TextOut(page, static_cast<HPDF_REAL>(x), static_cast<HPDF_REAL>(y), console::Cp850ToUtf8(t.text).c_str());
     }
     HPDF_Page_EndText(page);
   }
@@ -127,7 +128,7 @@ bool RenderPdf(const Document& doc, std::string& pdf, std::string& error) {
       he.failed = true;
     pdf.resize(got);
   }
-  const bool ok = f && !he.failed && !pdf.empty();
+  const bool ok = f && !he.failed && !pdf.empty() && ReplaceToUnicodeMaps(pdf);
   HPDF_Free(h);
   if (!ok) {
     pdf.clear();

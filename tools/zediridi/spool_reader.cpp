@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "output/print_device.h"
 #include "platform/os/os.h"
 #include "settings/catalogue.h"
 #include "tools/zediridi/zediridi.h"
@@ -155,7 +156,7 @@ bool HandleLine(Reader& r, const std::string& s) {
     if (c < 32 || c == 127) return Fail(r, "car\x85\x63ter no imprimible");
   if (r.lineNo == 1) {
     if (!StartsWith(s, "DEVICE")) return Fail(r, "la primera l\xA1nia no \x82s DEVICE");
-    r.doc->device = Trim(s.substr(6));
+    r.doc->device = output::DeviceName(s.substr(6));
     return true;
   }
   if (StartsWith(s, "PAGE")) return PageLine(r, s.substr(4));

@@ -2,8 +2,9 @@
 // and renders it on the device named by its "DEVICE" line (a PDF file, a
 // text file or a printer queue).
 //
-// Exit codes: 0 printed (or nothing to print), 1 the spool is missing or
-// damaged, 2 the output could not be made or handed over.
+// Exit codes: 0 printed, 1 the spool is missing or damaged, 2 the output
+// could not be made or handed over, 3 (output::kNothingToPrint) the spool
+// holds no page and nothing was made.
 #pragma once
 
 #include <string>
@@ -52,8 +53,9 @@ bool ReadSpool(const std::string& path, Document& doc, std::string& error);
 std::string RenderText(const Document& doc);
 // The PDF of the document in memory. False with `error` set (CP850).
 bool RenderPdf(const Document& doc, std::string& pdf, std::string& error);
-
-// CP850 text (0xD5 the euro sign) as UTF-8.
-std::string Utf8(const std::string& cp850);
+// Gives the fonts of a PDF that libharu wrote (UTF-8 encoder) a valid
+// ToUnicode map, appended as an update of the file. False when the file's
+// trailer cannot be read (the PDF is then unchanged).
+bool ReplaceToUnicodeMaps(std::string& pdf);
 
 }  // namespace zediridi
