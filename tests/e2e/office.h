@@ -47,8 +47,8 @@ struct Office {
   std::string Tmux(const std::string& args) {
     return testsupport::CommandOutput("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");
   }
-  void Start() {
-    const std::string env = "LC_ALL=C.UTF-8 KAPROOT=" + testsupport::ShellQuote(root.path) + " KAPEXE=" + testsupport::ShellQuote(testsupport::BinDir()) +
+  void Start(const std::string& locale = "LC_ALL=C.UTF-8") {
+    const std::string env = locale + " KAPROOT=" + testsupport::ShellQuote(root.path) + " KAPEXE=" + testsupport::ShellQuote(testsupport::BinDir()) +
                             " KAPTMP=" + testsupport::ShellQuote(root.path + "tmp/");
     const std::string command =
         env + " " + testsupport::ShellQuote(testsupport::BinDir() + "ruvoz303") + "; echo EXIT=$?; sleep 60";
