@@ -1,6 +1,10 @@
 // The help viewer: an HTML page through the start command on graphical
 // terminals, otherwise a scrolling text window over a file of 80-byte lines
 // with in-line switch bytes (30 highlight, 31 underline, 16 reverse).
+//
+// Text topics are written in Catalan in "AJUDA\" and translated in a folder
+// per language named by its Idioma code ("AJUDA\SPA\", "AJUDA\GLG\",
+// "AJUDA\OCI\"); a topic without a translation is shown in Catalan.
 #include <algorithm>
 #include <string>
 
@@ -44,6 +48,27 @@ int NextHelpKey() {
     }
     if (!WaitForConsoleInput()) return kEsc;
   }
+}
+
+// "SPA\" and the like for a language with translated topics, else "".
+std::string LanguageFolder() {
+  for (const char* code : {"SPA", "GLG", "OCI"})
+    if (settings::Idioma == code) return std::string(code) + "\\";
+  return "";
+}
+
+// The topic's file in the operator's language, else in Catalan; each looked
+// up from the current directory (the data root while the program runs), then
+// under DataRoot. False when there is none.
+bool ReadTopic(const std::string& topic, std::string& data) {
+  for (const std::string& folder : {LanguageFolder(), std::string()}) {
+    const std::string name = "AJUDA\\" + folder + topic + ".HLP";
+    for (const std::string& path : {name, settings::DataRoot + name}) {
+      data.clear();
+      if (os::FileExists(path) && os::ReadFile(path, data)) return true;
+    }
+  }
+  return false;
 }
 
 // Line n (1-based) at window row `row`; rows past the end of the file are blank.
@@ -94,15 +119,9 @@ void MissingTopic(const std::string& topic) {
 void TextHelp(const std::string& topic) {
   HelpText help;
   help.lineLength = ScreenColumns();
-  // The topic is looked up from the current directory (the data root while
-  // the program runs), then under DataRoot.
-  const std::string name = "AJUDA\\" + topic + ".HLP";
-  if (!os::FileExists(name) || !os::ReadFile(name, help.data)) {
-    help.data.clear();
-    if (!os::ReadFile(settings::DataRoot + name, help.data)) {
-      MissingTopic(topic);
-      return;
-    }
+  if (!ReadTopic(topic, help.data)) {
+    MissingTopic(topic);
+    return;
   }
   help.lines = static_cast<int>(help.data.size() / static_cast<std::size_t>(help.lineLength));
   help.page = (ScreenRows() - 3) - 5;

@@ -95,6 +95,10 @@ bool WaitEvent(int timeoutMs) {
   return !g_queue.empty();
 }
 
+void SetTooSmallText(const std::string& cp850) { detail::TerminalSetTooSmallText(cp850); }
+
+bool PlainGlyphs() { return g_backend == Backend::Terminal && detail::TerminalPlainGlyphs(); }
+
 bool InputGone() { return g_backend == Backend::Terminal && detail::TerminalInputGone(); }
 
 void FlushInput() {

@@ -61,6 +61,13 @@ int CursorSize();
 
 // Draws pending changes on the terminal (no-op headless). Input waits call it.
 void Refresh();
+// True when the terminal's locale is not UTF-8: lines and corners are drawn
+// as ASCII (- | +) and letters its character set lacks without their accents.
+// Always false headless.
+bool PlainGlyphs();
+// What the terminal says, followed by its size ("80 x 24."), while it is
+// smaller than 80 x 25 (CP850, in the operator's language).
+void SetTooSmallText(const std::string& cp850);
 
 // ---- input ---------------------------------------------------------------------
 // Modifier state, as the Windows console reports it.

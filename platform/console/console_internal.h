@@ -34,6 +34,9 @@ int ScanCodeOfChar(unsigned char ch);
 bool TerminalStart();
 void TerminalStop();
 bool TerminalActive();
+// True while the terminal is drawn without a UTF-8 locale (ASCII stand-ins).
+bool TerminalPlainGlyphs();
+void TerminalSetTooSmallText(const std::string& cp850);
 void TerminalRefresh();
 // Reads what the terminal has sent into the queue; waits up to timeoutMs
 // (< 0: no limit, 0: not at all) for at least one event.

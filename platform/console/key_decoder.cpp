@@ -1,6 +1,7 @@
 // Decoding of terminal input: control bytes, UTF-8 characters, CSI and SS3
 // sequences with xterm modifier parameters ("\e[1;5D", "\e[15;2~"), the rxvt
-// suffixes ($ ^ @) and arrows ("\eOa" Ctrl+Up, "\e[a" Shift+Up), the Linux
+// suffixes ($ ^ @) and arrows ("\eOa" Ctrl+Up, "\e[a" Shift+Up), PuTTY's
+// function keys ("\e[11~") and Ctrl+arrows ("\eOA"), the Linux
 // console's "\e[[A".."\e[[E", characters with modifiers in the extended forms
 // ("\e[27;5;99~" of xterm's modifyOtherKeys, "\e[99;5u" of the CSI u form that
 // tmux's extended keys also use), Esc-prefixed Alt keys and mouse reports in
@@ -315,7 +316,10 @@ Decoded DecodeSs3(std::string_view bytes, std::size_t& consumed, Event& event) {
   if (i >= bytes.size()) return Decoded::Incomplete;
   consumed = i + 1;
   const auto fin = static_cast<unsigned char>(bytes[i]);
-  const int modifiers = ModifiersOfParam(modParam == 0 ? 1 : modParam);
+  int modifiers = ModifiersOfParam(modParam == 0 ? 1 : modParam);
+  // The terminal back end keeps the cursor keys in their normal mode ("\e[A"),
+  // so an arrow in the application form is PuTTY's Ctrl+arrow.
+  if (fin >= 'A' && fin <= 'D' && i == 2) modifiers = kLeftCtrl;
   if (const int scan = ScanOfFunctionLetter(fin); scan != 0) {
     event = KeyEvent(0, scan, modifiers);
     return Decoded::Event;

@@ -1,5 +1,6 @@
 // Terminal back end on ncursesw. The 80 x 25 screen is drawn at the top-left
-// of the terminal, CP850 converted to Unicode, console colours mapped onto the
+// of the terminal, CP850 converted to Unicode (or, without a UTF-8 locale, to
+// what the locale's character set can show), console colours mapped onto the
 // terminal's colours. Input is read from stdin by this file (ncurses only
 // draws) and decoded by key_decoder.cpp, so that every modifier combination
 // of the xterm-style sequences is kept. Waiting uses poll(): no CPU is used
@@ -20,8 +21,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
@@ -42,7 +45,12 @@ constexpr int kEscapeDelayMs = 50;
 SCREEN* g_screen = nullptr;
 bool g_active = false;
 bool g_utf8 = false;
+wchar_t g_glyph[256];          // what each CP850 byte is drawn as
 bool g_tooSmall = false;
+// Said (with the terminal's size) while the terminal is smaller than the
+// screen; the program gives it in the operator's language.
+std::string g_tooSmallText =
+    "The terminal is too small: this program needs 80 columns x 25 rows. Please enlarge the window. Now";
 int g_termRows = 0, g_termCols = 0;
 bool g_shapeCursor = false;    // terminal understands DECSCUSR cursor shapes
 bool g_xtermLike = false;      // terminal reports xterm mouse presses
@@ -78,10 +86,12 @@ void WriteRaw(const char* text) {
   }
 }
 
-// Modes set outside ncurses: mouse reporting and the cursor shape.
+// Modes set outside ncurses: mouse reporting, the cursor shape, and xterm's
+// "Meta sends Escape" (saved at start).
 void ResetTerminalModes() {
   if (g_mouseOn) WriteRaw("\x1b[?1006l\x1b[?1000l");
   if (g_shapeCursor) WriteRaw("\x1b[0 q");
+  if (g_xtermLike) WriteRaw("\x1b[?1036r");
 }
 
 void OnFatalSignal(int sig) {
@@ -144,19 +154,66 @@ void RemoveHandlers() {
 
 void StopAtExit() { TerminalStop(); }
 
-// Only the character type is taken from the environment: numbers must keep
-// the C locale's decimal point everywhere in the program.
-bool EnsureUtf8Locale() {
-  std::setlocale(LC_CTYPE, "");
-  auto isUtf8 = [] {
-    const char* cs = nl_langinfo(CODESET);
-    return cs != nullptr && (std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "utf8") == 0);
-  };
-  if (isUtf8()) return true;
-  for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-    if (std::setlocale(LC_CTYPE, name) != nullptr && isUtf8()) return true;
+bool CodesetIsUtf8() {
+  const char* cs = nl_langinfo(CODESET);
+  return cs != nullptr && (std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "utf8") == 0);
+}
+
+// The character set of the terminal is the one its locale declares. Only the
+// character type is taken from the environment: numbers must keep the C
+// locale's decimal point everywhere in the program. A UTF-8 locale that is
+// not installed here (LANG=es_ES.UTF-8 passed on by ssh) still declares
+// UTF-8: C.UTF-8 stands in for it. True for UTF-8.
+bool UseLocaleCharacterSet() {
+  if (std::setlocale(LC_CTYPE, "") != nullptr) return CodesetIsUtf8();
+  std::string declared;
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v != nullptr && *v != '\0') {
+      declared = v;
+      break;
+    }
+  }
+  for (char& c : declared) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (declared.find("utf-8") == std::string::npos && declared.find("utf8") == std::string::npos) return false;
+  for (const char* name : {"C.UTF-8", "C.utf8"}) {
+    if (std::setlocale(LC_CTYPE, name) != nullptr && CodesetIsUtf8()) return true;
   }
   return false;
+}
+
+// An ASCII character in place of a glyph the terminal's character set lacks:
+// lines and corners as - | +, blocks as #, arrows as < > ^ v, the euro as E,
+// Latin-1 letters without their accents and signs as their nearest ASCII.
+wchar_t AsciiStandIn(char32_t u) {
+  if (u == U'\u2500' || u == U'\u2550') return L'-';
+  if (u == U'\u2502' || u == U'\u2551') return L'|';
+  if (u >= 0x2500 && u <= 0x257F) return L'+';
+  if ((u >= 0x2580 && u <= 0x259F) || u == U'\u25A0') return L'#';
+  if (u == U'\u25BA' || u == U'\u2192') return L'>';
+  if (u == U'\u25C4' || u == U'\u2190') return L'<';
+  if (u == U'\u25B2' || u == U'\u2191') return L'^';
+  if (u == U'\u25BC' || u == U'\u2193') return L'v';
+  if (u == U'\u20AC') return L'E';
+  static constexpr char kLatin1[] =
+      " !cLoY|S\"ca<--R-o+23'uP.,1o>424?"
+      "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTs"
+      "aaaaaaaceeeeiiiidnooooo/ouuuuyty";
+  if (u >= 0xA0 && u <= 0xFF) return static_cast<wchar_t>(kLatin1[u - 0xA0]);
+  return L'?';
+}
+
+// What each CP850 byte is drawn as: its Unicode glyph where the locale's
+// character set has it (all of them in UTF-8; the letters in Latin-1 or
+// Latin-9), else its ASCII stand-in.
+void SetGlyphs() {
+  char bytes[MB_LEN_MAX];
+  std::wctomb(nullptr, 0);
+  for (int b = 0; b < 256; ++b) {
+    const char32_t u = Cp850ToUnicode(static_cast<unsigned char>(b));
+    const bool shown = g_utf8 || u < 0x80 || std::wctomb(bytes, static_cast<wchar_t>(u)) > 0;
+    g_glyph[b] = shown ? static_cast<wchar_t>(u) : AsciiStandIn(u);
+  }
 }
 
 // Console colour order (blue = 1, red = 4) to curses order (red = 1, blue = 4).
@@ -194,17 +251,6 @@ void AttributeToCurses(std::uint8_t attribute, attr_t& attrs, short& pair) {
   pair = g_pairOf[key];
 }
 
-wchar_t GlyphFor(unsigned char ch) {
-  const char32_t u = Cp850ToUnicode(ch);
-  if (g_utf8 || u < 0x80) return static_cast<wchar_t>(u);
-  // No UTF-8 locale: plain ASCII stand-ins.
-  if (u == U'\u2500' || u == U'\u2550') return L'-';
-  if (u == U'\u2502' || u == U'\u2551') return L'|';
-  if (u >= 0x2500 && u <= 0x257F) return L'+';
-  if (u >= 0x2580 && u <= 0x259F) return L'#';
-  return L'?';
-}
-
 void ReadTerminalSize() {
   struct winsize ws{};
   if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_row > 0 && ws.ws_col > 0) {
@@ -230,11 +276,11 @@ void HandleResize() {
 
 void DrawTooSmall() {
   erase();
-  const std::string msg = "The terminal is too small: this program needs 80 columns x 25 rows, it has " +
-                          std::to_string(g_termCols) + " x " + std::to_string(g_termRows) +
-                          ". Please enlarge the window.";
+  const std::string text = g_tooSmallText + " " + std::to_string(g_termCols) + " x " + std::to_string(g_termRows) + ".";
+  std::wstring shown;
+  for (char c : text) shown += g_glyph[static_cast<unsigned char>(c)];
   attrset(A_BOLD);
-  mvaddnstr(0, 0, msg.c_str(), static_cast<int>(msg.size()));
+  mvaddnwstr(0, 0, shown.c_str(), static_cast<int>(shown.size()));
   attrset(A_NORMAL);
   curs_set(0);
   refresh();
@@ -257,7 +303,7 @@ void DrawScreen() {
       attr_t attrs;
       short pair;
       AttributeToCurses(cell.attr, attrs, pair);
-      const wchar_t text[2] = {GlyphFor(cell.ch), L'\0'};
+      const wchar_t text[2] = {g_glyph[cell.ch], L'\0'};
       cchar_t cc;
       setcchar(&cc, text, attrs, pair, nullptr);
       mvadd_wch(r, c, &cc);
@@ -327,10 +373,18 @@ int MsSince(std::chrono::steady_clock::time_point t) {
 
 bool TerminalActive() { return g_active; }
 
+bool TerminalPlainGlyphs() { return g_active && !g_utf8; }
+
+void TerminalSetTooSmallText(const std::string& cp850) {
+  g_tooSmallText = cp850;
+  if (g_tooSmall) MarkDirty();
+}
+
 bool TerminalStart() {
   if (g_active) return true;
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return false;
-  g_utf8 = EnsureUtf8Locale();
+  g_utf8 = UseLocaleCharacterSet();
+  SetGlyphs();
   g_screen = newterm(nullptr, stdout, stdin);
   if (g_screen == nullptr) return false;
   set_term(g_screen);
@@ -350,6 +404,11 @@ bool TerminalStart() {
   g_xtermLike = term != nullptr && std::strcmp(term, "linux") != 0 && std::strncmp(term, "vt", 2) != 0 &&
                 std::strcmp(term, "dumb") != 0;
   g_shapeCursor = g_xtermLike;
+  // Cursor keys and keypad in their normal modes, whatever an earlier program
+  // left: an arrow in the application form ("\eOD") is then PuTTY's Ctrl+arrow.
+  WriteRaw("\x1b[?1l\x1b>");
+  // xterm sends Alt+letter as an 8-bit character unless Meta sends Escape.
+  if (g_xtermLike) WriteRaw("\x1b[?1036s\x1b[?1036h");
   if (g_wakePipe[0] < 0 && pipe2(g_wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) g_wakePipe[0] = g_wakePipe[1] = -1;
   InstallHandlers();
   if (!g_atexitRegistered) {

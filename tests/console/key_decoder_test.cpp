@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,7 @@ std::string Want(int scan, int mods) {
 
 TEST(KeyDecoder, CursorAndEditingKeysInTheirUsualForms) {
   EXPECT_EQ(Ext("\x1b[A"), Want(0x48, 0));
-  EXPECT_EQ(Ext("\x1bOB"), Want(0x50, 0));
+  EXPECT_EQ(Ext("\x1bOB"), Want(0x50, C));  // PuTTY's Ctrl+Down (the cursor keys are kept normal)
   EXPECT_EQ(Ext("\x1b[C"), Want(0x4D, 0));
   EXPECT_EQ(Ext("\x1b[D"), Want(0x4B, 0));
   EXPECT_EQ(Ext("\x1b[H"), Want(0x47, 0));
@@ -341,6 +342,35 @@ TEST(KeyDecoder, CtrlShiftAndAltLettersInExtendedForms) {
   }
   EXPECT_EQ(Decode("\x1b[99;5:3u").how, Decoded::Ignored);  // a key release
   EXPECT_EQ(Decode("\x1b[?1u").how, Decoded::Ignored);      // an answer to a query
+}
+
+// Every key of the key map as each terminal sends it by default ("^[" Esc, "^Y" Ctrl+Y, "-" none of its
+// own): F1-F12, Shift+F1 Shift+F10 Ctrl+F5 Alt+F5, Up Down Right Left Home End PgUp PgDn Ins Del,
+// Ctrl+Left Ctrl+Right Ctrl+Home, Shift+Tab, Alt+X Alt+C Alt+F, Ctrl+Y, Esc.
+TEST(KeyDecoder, EveryKeyOfTheKeyMapFromEachTerminal) {
+  const std::pair<const char*, std::string> terminals[] = {
+      {"xterm, GNOME Terminal, Konsole, Windows Terminal", "^[OP ^[OQ ^[OR ^[OS ^[[15~ ^[[17~ ^[[18~ ^[[19~ ^[[20~ "
+       "^[[21~ ^[[23~ ^[[24~ ^[[1;2P ^[[21;2~ ^[[15;5~ ^[[15;3~ ^[[A ^[[B ^[[C ^[[D ^[[H ^[[F ^[[5~ ^[[6~ ^[[2~ ^[[3~ "
+       "^[[1;5D ^[[1;5C ^[[1;5H ^[[Z ^[x ^[c ^[f ^Y ^["},
+      {"PuTTY", "^[[11~ ^[[12~ ^[[13~ ^[[14~ ^[[15~ ^[[17~ ^[[18~ ^[[19~ ^[[20~ ^[[21~ ^[[23~ ^[[24~ - ^[[34~ - ^[^[[15~ "
+       "^[[A ^[[B ^[[C ^[[D ^[[1~ ^[[4~ ^[[5~ ^[[6~ ^[[2~ ^[[3~ ^[OD ^[OC - ^[[Z ^[x ^[c ^[f ^Y ^["},
+      {"Linux console", "^[[[A ^[[[B ^[[[C ^[[[D ^[[[E ^[[17~ ^[[18~ ^[[19~ ^[[20~ ^[[21~ ^[[23~ ^[[24~ - ^[[34~ - - "
+       "^[[A ^[[B ^[[C ^[[D ^[[1~ ^[[4~ ^[[5~ ^[[6~ ^[[2~ ^[[3~ - - - ^[[Z ^[x ^[c ^[f ^Y ^["}};
+  const std::string want =
+      "0/3B/00 0/3C/00 0/3D/00 0/3E/00 0/3F/00 0/40/00 0/41/00 0/42/00 0/43/00 0/44/00 0/85/00 0/86/00 0/3B/10 0/44/10 "
+      "0/3F/08 0/3F/02 0/48/00 0/50/00 0/4D/00 0/4B/00 0/47/00 0/4F/00 0/49/00 0/51/00 0/52/00 0/53/00 0/4B/08 0/4D/08 "
+      "0/47/08 0/0F/10 0/2D/02 0/2E/02 0/21/02 25/15/08 27/01/00";
+  for (const auto& [terminal, row] : terminals) {
+    std::istringstream keys(row), wants(want);
+    std::string key, w, got, expected;
+    while (keys >> key && wants >> w) {
+      for (std::size_t p; (p = key.find('^')) != std::string::npos;) key.replace(p, 2, 1, char(key[p + 1] ^ 0x40));
+      if (key == "-") continue;
+      for (const console::Event& e : Events(key)) got += Describe(e) + " ";
+      expected += w + " ";
+    }
+    EXPECT_EQ(got, expected) << terminal;
+  }
 }
 
 TEST(KeyDecoder, RxvtCtrlAndShiftArrows) {

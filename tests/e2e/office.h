@@ -47,10 +47,12 @@ struct Office {
   std::string Tmux(const std::string& args) {
     return testsupport::CommandOutput("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");
   }
-  void Start() { Start("KAPTMP=" + testsupport::ShellQuote(root.path + "tmp/"), root.path); }
+  void Start(const std::string& locale = "LC_ALL=C.UTF-8") {
+    Start("KAPTMP=" + testsupport::ShellQuote(root.path + "tmp/"), root.path, locale);
+  }
   // The terminal's folders given by `vars` alone (KAPTMP, KAPTERM), started in the folder `from`.
-  void Start(const std::string& vars, const std::string& from) {
-    const std::string env = "env -u KAPTMP -u KAPTERM LC_ALL=C.UTF-8 KAPROOT=" + testsupport::ShellQuote(root.path) +
+  void Start(const std::string& vars, const std::string& from, const std::string& locale = "LC_ALL=C.UTF-8") {
+    const std::string env = "env -u KAPTMP -u KAPTERM " + locale + " KAPROOT=" + testsupport::ShellQuote(root.path) +
                             " KAPEXE=" + testsupport::ShellQuote(testsupport::BinDir()) + " " + vars;
     const std::string command = "cd " + testsupport::ShellQuote(from) + " && " + env + " " +
                                 testsupport::ShellQuote(testsupport::BinDir() + "ruvoz303") + "; echo EXIT=$?; sleep 60";

@@ -133,6 +133,7 @@ void CheckKeys(Tmux& t) {
       {"-l \x1b[27;5;118~", Key(22, 0x2F, kCtrl)},   // Ctrl+V as modifyOtherKeys sends it
       {"-l \x1bOc", Key(0, 0x4D, kCtrl)},            // rxvt Ctrl+Right
       {"-l \x1b[a", Key(0, 0x48, kShift)},           // rxvt Shift+Up
+      {"-l \x1bOD", Key(0, 0x4B, kCtrl)},            // PuTTY Ctrl+Left
       {"-l \x1b[<0;10;5M", "MOUSE row=05 col=10 buttons=1 mods=00"},
       {"-l \x1b[<2;80;25M\x1b[<2;80;25m", "MOUSE row=25 col=80 buttons=2 mods=00"},
   };

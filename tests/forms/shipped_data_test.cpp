@@ -189,7 +189,8 @@ TEST_F(ShippedDataTest, CatalogueTranslatesTheFormAndTheProgramsTexts) {
 }
 
 TEST_F(ShippedDataTest, HelpTopicsAreRecordsOfEightyBytes) {
-  for (const char* topic : {"RUVOZ303", "UUTIMENU"}) {
+  for (const char* topic : {"RUVOZ303", "UUTIMENU", "SPA/RUVOZ303", "SPA/UUTIMENU", "GLG/RUVOZ303", "GLG/UUTIMENU",
+                            "OCI/RUVOZ303", "OCI/UUTIMENU"}) {
     SCOPED_TRACE(topic);
     std::string help;
     ASSERT_TRUE(os::ReadFile(dir.path + "AJUDA/" + topic + ".HLP", help));

@@ -3,7 +3,8 @@
 // The installation files (forms, catalogue, help, Kova.ini) come from the
 // folder "data" beside the kap executable, which the build copies from the
 // source tree's data/. Text files are kept there in UTF-8 and written here in
-// CP850; help topics ("AJUDA/<topic>.HLP.txt") are laid out as the help
+// CP850; help topics ("AJUDA/<topic>.HLP.txt", their translations in
+// "AJUDA/SPA/", "AJUDA/GLG/" and "AJUDA/OCI/") are laid out as the help
 // viewer's fixed 80-byte records ("AJUDA/<topic>.HLP"). The templates in
 // ddf/ are generated from the record layouts, and one empty record file is
 // created per table. Existing record files and an
