@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace format {
 
@@ -34,5 +35,13 @@ char ReduceChar(char c);
 constexpr std::uint64_t kBytesHashStart = 1469598103934665603ULL;
 std::uint64_t BytesHash(const char* data, std::size_t size, std::uint64_t h = kBytesHashStart);
 inline std::uint64_t BytesHash(const std::string& bytes) { return BytesHash(bytes.data(), bytes.size()); }
+// A digest as 16 lower-case hexadecimal digits, and back (false for any
+// other text).
+std::string DigestText(std::uint64_t digest);
+bool ParseDigestText(const std::string& text, std::uint64_t& digest);
+
+// The pieces of a line between the separators (one more than there are
+// separators; "" gives one empty piece).
+std::vector<std::string> SplitText(const std::string& text, char separator);
 
 }  // namespace format

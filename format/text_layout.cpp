@@ -132,4 +132,15 @@ std::string FitText(const std::string& text, std::size_t width) {
   return out;
 }
 
+std::vector<std::string> SplitText(const std::string& text, char separator) {
+  std::vector<std::string> out;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t cut = text.find(separator, from);
+    out.push_back(text.substr(from, cut == std::string::npos ? std::string::npos : cut - from));
+    if (cut == std::string::npos) return out;
+    from = cut + 1;
+  }
+}
+
 }  // namespace format

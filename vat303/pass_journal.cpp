@@ -1,7 +1,6 @@
 // The journal of a filing pass: writing its lines and reading them back.
 #include "vat303/pass_journal.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,23 +14,6 @@ namespace {
 constexpr const char* kMagic = "V303JNL|1|";
 constexpr std::size_t kRequestWidth = 1 + 9 + 38 + 12;
 
-
-std::string Hex(std::uint64_t v) {
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(v));
-  return text;
-}
-
-bool ParseHex(const std::string& text, std::uint64_t& v) {
-  if (text.size() != 16) return false;
-  v = 0;
-  for (char c : text) {
-    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    if (d < 0) return false;
-    v = v * 16 + static_cast<std::uint64_t>(d);
-  }
-  return true;
-}
 
 bool ParseDigits(const std::string& text, std::int64_t& v) {
   if (text.empty()) return false;
@@ -58,18 +40,6 @@ bool ParseRequest(const std::string& text, bool& present, JournalRequest& r) {
   return ParseDigits(text.substr(48, 12), r.amount);
 }
 
-// The fields of a line split at "|", each checked for its width.
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> out;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t bar = line.find('|', from);
-    out.push_back(line.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
-    if (bar == std::string::npos) return out;
-    from = bar + 1;
-  }
-}
-
 bool ParseChange(const std::string& line, JournalChange& c) {
   // Fixed positions: a request may hold any byte but a line end.
   const std::size_t head = 2 + 4 + 1;
@@ -86,7 +56,7 @@ bool ParseChange(const std::string& line, JournalChange& c) {
   if (line[0] != 'P' || line.size() != at + 1 + 16 + 1 + kRequestWidth || line[at] != '|' || line[at + 17] != '|')
     return false;
   c.put = true;
-  return ParseHex(line.substr(at + 1, 16), c.digest) && ParseRequest(line.substr(at + 18), c.added, c.in);
+  return format::ParseDigestText(line.substr(at + 1, 16), c.digest) && ParseRequest(line.substr(at + 18), c.added, c.in);
 }
 
 }  // namespace
@@ -95,7 +65,7 @@ std::string JournalPath(const std::string& folder) { return folder + "V303.JNL";
 
 bool BeginJournal(const std::string& folder, const JournalHead& h) {
   using format::FitText;
-  const std::string line = kMagic + Hex(h.nrcDigest) + "|" + std::string(1, h.payment) + "|" + FitText(h.model, 3) +
+  const std::string line = kMagic + format::DigestText(h.nrcDigest) + "|" + std::string(1, h.payment) + "|" + FitText(h.model, 3) +
                            "|" + FitText(h.year, 4) + "|" + FitText(h.period, 2) + "|" +
                            FitText(h.presenterTaxId, 9) + "|" + FitText(h.account, 20) + "|" +
                            FitText(h.ibanPrefix, 4) + "\n";
@@ -104,7 +74,7 @@ bool BeginJournal(const std::string& folder, const JournalHead& h) {
 
 bool JournalAdd(const std::string& folder, const JournalChange& c) {
   std::string line = std::string(c.put ? "P|" : "D|") + format::ZeroPad(c.owner, 4) + "|" + Request(c.takenOut, c.out);
-  if (c.put) line += "|" + Hex(c.digest) + "|" + Request(c.added, c.in);
+  if (c.put) line += "|" + format::DigestText(c.digest) + "|" + Request(c.added, c.in);
   return os::AppendFile(JournalPath(folder), line + "\n");
 }
 
@@ -114,8 +84,8 @@ bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalC
   if (!os::ReadFile(JournalPath(folder), bytes)) return false;
   std::size_t end = bytes.find('\n');
   if (end == std::string::npos || bytes.compare(0, 10, kMagic) != 0) return false;
-  const std::vector<std::string> f = Fields(bytes.substr(0, end));
-  if (f.size() != 10 || f[3].size() != 1 || !ParseHex(f[2], h.nrcDigest)) return false;
+  const std::vector<std::string> f = format::SplitText(bytes.substr(0, end), '|');
+  if (f.size() != 10 || f[3].size() != 1 || !format::ParseDigestText(f[2], h.nrcDigest)) return false;
   h.payment = f[3][0];
   h.model = f[4];
   h.year = f[5];
