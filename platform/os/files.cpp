@@ -140,6 +140,16 @@ bool WriteFileAtomic(const std::string& path, const std::string& data) {
 
 bool DeleteFile(const std::string& path) { return ::unlink(HostPath(path).c_str()) == 0; }
 
+bool LinkFile(const std::string& from, const std::string& to) {
+  if (InjectedFault(FaultKind::Write, to)) return false;
+  if (::link(HostPath(from).c_str(), HostPath(to).c_str()) == 0) return true;
+  // A file system without hard links between these names: a copy.
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != EXDEV && errno != EMLINK) return false;
+  std::string bytes;
+  if (!ReadFile(from, bytes)) return false;
+  return WriteFileAtomic(to, bytes);
+}
+
 bool RenameFile(const std::string& from, const std::string& to) {
   if (InjectedFault(FaultKind::Rename, to)) return false;
   return ::rename(HostPath(from).c_str(), HostPath(to).c_str()) == 0;

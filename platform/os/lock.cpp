@@ -9,12 +9,13 @@
 
 namespace os {
 
-static bool TryLock(int fd, bool wait) {
+// The bytes from `start` (`length` 0: to the end and beyond).
+static bool TryLockBytes(int fd, bool wait, long long start, long long length) {
   struct flock fl{};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
-  fl.l_len = 0;
+  fl.l_start = static_cast<off_t>(start);
+  fl.l_len = static_cast<off_t>(length);
   while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) != 0) {
     if (errno != EINTR) return false;
   }
@@ -31,9 +32,12 @@ static bool TryFlock(int fd, bool wait) {
   return true;
 }
 
-// Takes the lock on `fd` with try(fd, wait), waiting up to waitMs (< 0: as
-// long as it takes); closes fd when it cannot.
-static bool Take(Lock& lock, int fd, bool (*attempt)(int, bool), int waitMs) {
+static bool TryLock(int fd, bool wait) { return TryLockBytes(fd, wait, 0, 0); }
+
+// Takes the lock on `fd` with attempt(fd, wait), waiting up to waitMs (< 0:
+// as long as it takes); closes fd when it cannot.
+template <typename Attempt>
+static bool Take(Lock& lock, int fd, Attempt attempt, int waitMs) {
   if (fd < 0) return false;
   bool ok;
   if (waitMs < 0) {
@@ -62,6 +66,12 @@ bool LockExclusive(Lock& lock, const std::string& lockPath, int waitMs) {
 bool LockDirectory(Lock& lock, const std::string& dirPath, int waitMs) {
   Unlock(lock);
   return Take(lock, ::open(HostPath(dirPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), TryFlock, waitMs);
+}
+
+bool LockByte(Lock& lock, const std::string& lockPath, long long offset, int waitMs) {
+  Unlock(lock);
+  return Take(lock, ::open(HostPath(lockPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666),
+              [offset](int fd, bool wait) { return TryLockBytes(fd, wait, offset, 1); }, waitMs);
 }
 
 void Unlock(Lock& lock) {

@@ -31,6 +31,10 @@ bool WriteFile(const std::string& path, const std::string& data);
 bool WriteFileAtomic(const std::string& path, const std::string& data);
 bool AppendFile(const std::string& path, const std::string& data);
 bool DeleteFile(const std::string& path);
+// A second name `to` for the file `from` (a hard link: no byte is copied);
+// where the file system has no hard links between the two, a copy put in
+// place whole. False when `to` exists already or cannot be made.
+bool LinkFile(const std::string& from, const std::string& to);
 // Atomic replacement: `to` is replaced by `from` in one step if it exists.
 bool RenameFile(const std::string& from, const std::string& to);
 // Modification time in nanoseconds plus size, to notice a changed file
@@ -134,6 +138,11 @@ std::string ExecutableDir();
 int ProcessId();
 // True when the descriptor (0 input, 1 output, 2 error) is a terminal.
 bool IsTerminal(int fd);
+// The login name of the process's user (its number when it has none).
+std::string LoginName();
+// The terminal of standard input, output or error without "/dev/"
+// ("pts/3", "tty1"); "" when none is a terminal.
+std::string TerminalName();
 
 // ---- advisory locks between processes --------------------------------------------
 // An exclusive lock on a lock file (created if missing). Held until Unlock or
@@ -145,6 +154,10 @@ bool LockExclusive(Lock& lock, const std::string& lockPath, int waitMs);
 // The same for a whole directory, held on the directory itself (no lock file
 // is made). False also when the directory does not exist.
 bool LockDirectory(Lock& lock, const std::string& dirPath, int waitMs);
+// An exclusive lock on the one byte at `offset` of a lock file (created if
+// missing): several holders share one lock file, each on a byte of its own.
+// A lock of the whole file (LockExclusive) excludes them all.
+bool LockByte(Lock& lock, const std::string& lockPath, long long offset, int waitMs);
 void Unlock(Lock& lock);
 
 // ---- clipboard, Insert toggle ------------------------------------------------------
@@ -165,8 +178,8 @@ void SetInsertToggle(bool on);
 // this layer fail as a full disk or a refused permission would: the call
 // fails with errno set and nothing of it reaches the disk (an in-place
 // WriteFile that meets a full disk leaves the file empty, as the disk would).
-// What counts: WriteFile, AppendFile and WriteFileAtomic one write each (and
-// WriteFileAtomic's replacement one rename); Open for writing one write, and
+// What counts: WriteFile, AppendFile, WriteFileAtomic and LinkFile one write
+// each (and WriteFileAtomic's replacement one rename); Open for writing one write, and
 // one more per Write and Truncate; RenameFile one rename; MakeDir and each
 // level MakeDirs creates one directory creation. Lock files and deletions
 // do not count. The record manager reports its database writes here too.

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -112,5 +113,23 @@ std::string ExecutableDir() {
 int ProcessId() { return static_cast<int>(::getpid()); }
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+std::string LoginName() {
+  const passwd* user = ::getpwuid(::geteuid());
+  if (user != nullptr && user->pw_name != nullptr && user->pw_name[0] != '\0') return user->pw_name;
+  const char* login = ::getlogin();
+  if (login != nullptr && login[0] != '\0') return login;
+  for (const char* name : {"LOGNAME", "USER"})
+    if (!GetEnv(name).empty()) return GetEnv(name);
+  return std::to_string(::geteuid());
+}
+
+std::string TerminalName() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    const char* name = ::isatty(fd) == 1 ? ::ttyname(fd) : nullptr;
+    if (name != nullptr) return std::string(name).rfind("/dev/", 0) == 0 ? std::string(name + 5) : std::string(name);
+  }
+  return "";
+}
 
 }  // namespace os
