@@ -4,6 +4,7 @@
 #include "vat303/driver.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "vat303/filing_pass.h"
 #include "vat303/nrc_file.h"
 #include "vat303/period_totals.h"
+#include "vat303/quarter_check.h"
 #include "vat303/record_fields.h"
 #include "vat303/report.h"
 #include "vat303/return_state.h"
@@ -47,6 +49,8 @@ struct RunState {
   bool filing = false;   // "S" mode
   bool stopped = false;  // a read failed or a file could not be written: no further owner is processed
   int result = 0;
+  int refused = 0;       // files of the territory that broke a filing rule
+  std::map<std::string, int> passesLeft;  // by agency directory: the territories still to write there
   std::int64_t lastProgress = 0;
   std::string progressTitle;
 };
@@ -123,7 +127,7 @@ bool OpenAgencyDirectory() {
   }
   OutputDir = output::FullPath(settings::DataRoot + agency + "303M" + Year + "." + std::to_string(Quarter) + "T");
   NrcFile = OutputDir + "NRC_BANC.SOL";
-  if (OpenFilingPass()) return true;
+  if (OpenFilingPass(--run.passesLeft[agency] <= 0)) return true;
   run.result = 1;
   return false;
 }
@@ -132,15 +136,29 @@ bool OpenAgencyDirectory() {
 // of the requests.
 void TerritoryMessage() {
   const PassCounts& counts = FilingPassCounts();
-  if (FilesWritten == 0 && counts.removed == 0 && !counts.requestsNotSaved) return;
+  if (FilesWritten == 0 && counts.removed == 0 && run.refused == 0 && !counts.requestsNotSaved) return;
   // (NumText writes nothing for zero.)
   std::string text = Translate(texts::kReportGenerated) + (FilesWritten > 0 ? format::NumText(FilesWritten) : "0") +
                      Translate(texts::kFilesIn) + OutputDir;
   if (counts.removed > 0)
     text += Translate(texts::kFilesRemoved) + format::NumText(counts.removed) + Translate(texts::kEarlierFiles);
+  if (run.refused > 0)
+    text += Translate(texts::kFilesRefused) + format::NumText(run.refused) + Translate(texts::kRefusedFiles);
   if (counts.requestsNotSaved) text += Translate(texts::kRequestsNotSaved);
   if (counts.otherAccount && !counts.requestsNotSaved) text += Translate(texts::kOtherAccount) + counts.headerAccount;
   ShowRunMessage(text);
+}
+
+// The folder as it leaves the pass, checked as kap check303 checks it: any
+// fault is said (file, rule and message), and the run did not succeed.
+void CheckFolder() {
+  const FolderCheck check = CheckAgencyFolder(settings::DataRoot, OutputDir, Year, Quarter);
+  if (check.faults.empty()) return;
+  std::vector<std::string> lines;
+  for (const FolderFault& f : check.faults)
+    lines.push_back(Translate(texts::kFolderFault) + OutputDir + f.file + " (" + f.rule + "): " + f.message);
+  ShowRunMessages(lines);
+  run.result = 1;
 }
 
 // ---- one owner -----------------------------------------------------------------------
@@ -183,6 +201,12 @@ void ProcessOwner() {
       } else if (IsSpanish && HasTaxId && HasAccount) {
         const FilingOutcome outcome = WriteFilingFile();
         if (outcome == FilingOutcome::Failed) return Stop();  // the earlier file (if any) stays
+        if (outcome == FilingOutcome::Refused) {
+          // Not put in place: the earlier file and its request stay.
+          ++run.refused;
+          run.result = 1;
+          return;
+        }
         written = outcome == FilingOutcome::Written;
       }
     }
@@ -195,6 +219,7 @@ void ProcessOwner() {
 void ProcessTerritory() {
   OpenProgress();
   ResetReport();
+  run.refused = 0;
   bool pass = true;
   if (run.filing) pass = OpenAgencyDirectory();
   FilesWritten = 0;
@@ -211,6 +236,7 @@ void ProcessTerritory() {
       // Whatever stopped the run, what this pass did is saved and said.
       if (!CloseFilingPass()) Stop();
       TerritoryMessage();
+      CheckFolder();
     }
   }
   ShowRunMessages(TakeDataProblems());
@@ -223,6 +249,7 @@ bool ReadKnownTerritories() {
   ReadResult read = RunGetByKey(records::kTerritoryFile, 0, "", +1);
   while (read == ReadResult::Found) {
     KnownTerritories += static_cast<char>(ByteAt(TerritoryRecord, kTerritoryCode));
+    ++run.passesLeft[AgencyDir(std::stoi(format::UnpackDigits(BytesAt(TerritoryRecord, kTerritoryCode, 1))))];
     read = RunMoveNext(records::kTerritoryFile);
   }
   return read != ReadResult::Failed;

@@ -16,6 +16,7 @@
 #include "vat303/data_problems.h"
 #include "vat303/filing_layout.h"
 #include "vat303/filing_pass.h"
+#include "vat303/filing_rules.h"
 #include "vat303/nrc_file.h"
 #include "vat303/record_fields.h"
 #include "vat303/return_state.h"
@@ -142,8 +143,23 @@ FilingOutcome WriteFilingFile() {
     NrcRequest.name = name.substr(0, 38);
     NrcRequest.amount = static_cast<std::int64_t>(std::nearbyint(PeriodTotals.SumBalance));
   }
+  const std::string text = FilingText(CurrentFilingValues(name));
+  // A file the agency would refuse never leaves the office: the owner is
+  // named with every rule it breaks, and its earlier file stays.
+  FilingContext context;
+  context.year = Year;
+  context.quarter = Quarter;
+  context.payment = forms::SelPayment.empty() ? 0 : forms::SelPayment[0];
+  const std::vector<RuleBreak> breaks = CheckFilingRules(text, context);
+  if (!breaks.empty()) {
+    std::vector<std::string> lines;
+    for (const RuleBreak& b : breaks)
+      lines.push_back(settings::Translate(texts::kFileRefused) + owner + " (" + b.rule->name + "): " + b.message);
+    ShowRunMessages(lines);
+    return FilingOutcome::Refused;
+  }
   // The pass tells the operator itself what went wrong.
-  if (!PutFilingFile(std::stoi(owner), FilingText(CurrentFilingValues(name)), request)) return FilingOutcome::Failed;
+  if (!PutFilingFile(std::stoi(owner), text, request)) return FilingOutcome::Failed;
   ++FilesWritten;
   return FilingOutcome::Written;
 }

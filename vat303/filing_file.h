@@ -10,6 +10,7 @@ namespace vat303 {
 enum class FilingOutcome {
   Written,     // the file is in place, its request added, the map updated, and it is counted
   NotWritten,  // the owner cannot be filed (noted as a data problem); nothing was written
+  Refused,     // the file breaks a filing rule (the operator told): the earlier file and request stay
   Failed,      // a file could not be written (the operator has been told); the run stops
 };
 
@@ -17,7 +18,8 @@ enum class FilingOutcome {
 // from the fiscal record (or, without one, from the owner record), the file
 // put in place by the territory's pass (filing_pass.h) with the NRC request
 // when the payment is "N" and the balance positive, and the payment type in
-// the map. Counted in FilesWritten only when all of that succeeded.
+// the map, once it has been checked by the filing rules. Counted in
+// FilesWritten only when all of that succeeded.
 FilingOutcome WriteFilingFile();
 
 // The NRC request a filing file asks for when it is filed with payment "N":

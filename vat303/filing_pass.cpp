@@ -53,6 +53,7 @@ struct Pass {
   char payment = ' ';
   bool journal = false;       // the journal of this pass is begun
   bool mapStale = false;      // a map byte could not be written
+  bool removes = true;        // the last pass of the run over the folder
   PassCounts counts;
 };
 Pass pass;
@@ -256,9 +257,10 @@ void RepairInterruptedPasses() {
   }
 }
 
-bool OpenFilingPass() {
+bool OpenFilingPass(bool last) {
   pass = Pass{};
   pass.payment = RunPayment();
+  pass.removes = last;
   output::MakePath(OutputDir);
   if (!os::DirExists(OutputDir)) {
     Fail(texts::kCannotUseDir, OutputDir);
@@ -278,7 +280,7 @@ bool OpenFilingPass() {
     if (e.isDir) continue;
     const std::string& n = e.name;
     // Temporary files of a run that was killed.
-    if (n.size() > 5 && (n[0] == '~' || n.rfind("V303.JNL.", 0) == 0) && n.compare(n.size() - 4, 4, ".tmp") == 0) {
+    if (n.size() > 5 && n[0] == '~' && n.compare(n.size() - 4, 4, ".tmp") == 0) {
       os::DeleteFile(OutputDir + n);
       continue;
     }
@@ -359,7 +361,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
 }
 
 bool RemoveFilingFile(int owner) {
-  if (written.count(FilingFile) || !FileOf(owner).there) return true;
+  if (!pass.removes || written.count(FilingFile) || !FileOf(owner).there) return true;
   if (!Earlier(owner)) return false;
   JournalChange c;
   c.owner = owner;

@@ -36,7 +36,10 @@ void RepairInterruptedPasses();
 // Makes and holds OutputDir (NrcFile's lock, waiting for another terminal's
 // pass), repairs what an interrupted pass left there and notes its earlier
 // filing files. False (the operator told) when the territory gets no files.
-bool OpenFilingPass();
+// `last`: no later pass of the run works in this folder. Only the last one
+// takes away earlier files of owners with nothing to file, so that an
+// owner filed by a later territory is never first removed by an earlier.
+bool OpenFilingPass(bool last);
 
 // Puts `bytes` in place as the owner's filing file FilingFile, replacing
 // the earlier one: the request the earlier file asked for is taken out,
@@ -47,7 +50,8 @@ bool OpenFilingPass();
 bool PutFilingFile(int owner, const std::string& bytes, bool withRequest);
 
 // Takes away the owner's earlier filing file FilingFile, if any, with the
-// request it asked for; a file this run wrote in an earlier pass stays.
+// request it asked for; a file this run wrote in an earlier pass stays, and
+// a pass that is not the last over its folder takes nothing away.
 // False (the operator told) when it could not be done: the run must stop.
 bool RemoveFilingFile(int owner);
 

@@ -7,6 +7,7 @@
 #include "format/numbers.h"
 #include "format/text.h"
 #include "platform/os/os.h"
+#include "vat303/filing_file.h"
 
 namespace vat303 {
 namespace {
@@ -69,7 +70,7 @@ bool BeginJournal(const std::string& folder, const JournalHead& h) {
                            "|" + FitText(h.year, 4) + "|" + FitText(h.period, 2) + "|" +
                            FitText(h.presenterTaxId, 9) + "|" + FitText(h.account, 20) + "|" +
                            FitText(h.ibanPrefix, 4) + "\n";
-  return os::WriteFileAtomic(JournalPath(folder), line);
+  return ReplaceFile(JournalPath(folder), line, true);
 }
 
 bool JournalAdd(const std::string& folder, const JournalChange& c) {

@@ -49,6 +49,10 @@ inline constexpr const char* kOwnersConcerned = " - PROPIETARIS: ";
 // The territory's summary, after the files written.
 inline constexpr const char* kFilesRemoved = "; ESBORRATS ";
 inline constexpr const char* kEarlierFiles = " FITXERS ANTERIORS";
+inline constexpr const char* kFilesRefused = "; REFUSATS ";
+inline constexpr const char* kRefusedFiles = " FITXERS QUE NO COMPLEIXEN LES REGLES";
+inline constexpr const char* kFileRefused = "FITXER NO PRESENTABLE, NO S'HA DESAT; PROPIETARI ";
+inline constexpr const char* kFolderFault = "FITXERS A REVISAR ABANS D'ENVIAR-LOS: ";
 inline constexpr const char* kRequestsNotSaved = "; NO S'HAN DESAT LES SOL\xFA" "LICITUDS NRC";
 inline constexpr const char* kOtherAccount =
     "; LES SOL\xFA" "LICITUDS VAN AL COMPTE DE LA CAP\x80" "ALERA DEL FITXER NRC: ";

@@ -134,7 +134,7 @@ TEST_F(KapServerTest, ARunWhoseConnectionTheServerEndsStopsAndLosesNoRequest) {
                     testsupport::ShellQuote(office) +
                     " --mode S --date 20240630 --payment N --town GIRONA --account 21000418450200051332";
   ASSERT_EQ(os::RunShell(run + " 2>/dev/null"), 0);
-  filingrun::ExpectConsistent(filingrun::Outputs(office), "first run", false);
+  filingrun::ExpectChecked(office, "20240630", "first run", false);
 
   // The run is kept at its first agency folder (its lock held here) until
   // another terminal holds the period file, then let go to wait for that.
@@ -167,9 +167,9 @@ TEST_F(KapServerTest, ARunWhoseConnectionTheServerEndsStopsAndLosesNoRequest) {
   os::ReadFile(work.path + "run.err", err);
   EXPECT_NE(err.find("ERROR DE LECTURA AL FITXER " + office + "DADES/VCapPeri: "), std::string::npos) << err;
   EXPECT_NE(err.find("(ESTAT 2)"), std::string::npos) << err;
-  filingrun::ExpectConsistent(filingrun::Outputs(office), "the connection ended", true);
+  filingrun::ExpectChecked(office, "20240630", "the connection ended", true);
   ASSERT_EQ(os::RunShell(run + " 2>/dev/null"), 0);
-  filingrun::ExpectConsistent(filingrun::Outputs(office), "the next run", false);
+  filingrun::ExpectChecked(office, "20240630", "the next run", false);
 }
 
 TEST_F(KapServerTest, AnUnreachableServerIsNamedWithoutItsPassword) {

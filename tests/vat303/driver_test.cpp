@@ -80,7 +80,7 @@ TEST_F(DriverTest, ARerunTakesAwayTheFileAndRequestOfAnOwnerWhoNoLongerQualifies
   EXPECT_EQ(Read(q2 + "NRC_BANC.SOL").substr(258 + 2, 5), "00001");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "INFORME : GENERATS 0 FITXERS A " + tree + q2 + "; ESBORRATS 1 FITXERS ANTERIORS");
-  filingrun::ExpectConsistent(Outputs(), "owner 1 gone", false);
+  filingrun::ExpectChecked(tree, "20240630", "owner 1 gone", false);
 }
 
 // The request taken out is the one the replaced file asked for: after an
@@ -97,7 +97,7 @@ TEST_F(DriverTest, ARerunLeavesOneRequestPerFileWhateverTheTaxIdentifiersDo) {
               "0013,\"Lloguers Empordà, S.C.P.\",ES9121000418450200051332,0,,,ESB12345674");
   Select("S", "20240630", 1, 9999, "N", false);
   ASSERT_EQ(Run(), 0);
-  filingrun::ExpectConsistent(Outputs(), "first run", false);
+  filingrun::ExpectChecked(tree, "20240630", "first run", false);
   struct Rerun {
     const char* what;
     const char* date;
@@ -120,7 +120,7 @@ TEST_F(DriverTest, ARerunLeavesOneRequestPerFileWhateverTheTaxIdentifiersDo) {
     Select("S", r.date, r.from, r.to, r.payment, false);
     forms::PresAccount = "ES7921000813610123456789";
     ASSERT_EQ(Run(), 0);
-    filingrun::ExpectConsistent(Outputs(), r.what, false);
+    filingrun::ExpectChecked(tree, r.date, r.what, false);
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages[0].find(std::string(texts::kOtherAccount) + "ES91 21000418450200051332") != std::string::npos,
               r.otherAccount) << messages[0];
@@ -133,7 +133,9 @@ TEST_F(DriverTest, ARerunLeavesOneRequestPerFileWhateverTheTaxIdentifiersDo) {
 }
 
 // Two territories writing into one agency folder: the second pass never
-// takes away what the first wrote. A payment map cut short keeps its bytes.
+// takes away what the first wrote, nor the first what the second writes. A
+// payment map cut short keeps its bytes (the run says that the bytes it
+// lost no longer go with their files).
 TEST_F(DriverTest, ASecondPassOverAFolderKeepsTheFirstsFilesAndACutMapKeepsItsBytes) {
   LoadOffice();
   std::string territory(32, '\0');
@@ -153,12 +155,14 @@ TEST_F(DriverTest, ASecondPassOverAFolderKeepsTheFirstsFilesAndACutMapKeepsItsBy
   EXPECT_EQ(messages[0], "INFORME : GENERATS 1 FITXERS A " + tree + q2);
   EXPECT_EQ(messages[1], "INFORME : GENERATS 10 FITXERS A " + tree + q2);
   EXPECT_TRUE(os::FileExists(tree + q2 + "P0015"));
-  filingrun::ExpectConsistent(Outputs(), "two passes", false);
+  filingrun::ExpectChecked(tree, "20240630", "two passes", false);
 
   std::string map = Read("DADES/V303.MAP");
   os::WriteFile(tree + "DADES/V303.MAP", map.substr(0, 5));
   Select("S", "20240630", 14, 14, "N", false);
-  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Said(("INFORME : GENERATS 1 FITXERS A " + tree + q2).c_str()));
+  EXPECT_FALSE(Said(texts::kFilesRemoved));
   map.replace(5, std::string::npos, std::string(9999 - 5, ' '));
   map[13] = 'N';
   EXPECT_EQ(Read("DADES/V303.MAP"), map);
@@ -295,15 +299,19 @@ TEST_F(DriverTest, ADamagedNrcFileKeepsItsTerritoryAsItWas) {
   EXPECT_TRUE(os::FileExists(tree + "DFB/303M2024.2T/P0009"));
 }
 
+// ... and a file that the data make break a filing rule (owner 4: a deduction
+// percentage of 150 on page 05) is not put in place: the owner is named with
+// the rule, its earlier file stays, the territory counts it, the run fails.
 TEST_F(DriverTest, DataOutOfRangeIsReportedAndFiledAsTheRulesSay) {
   LoadText("UTerrito", "TerritoryCode,TerritoryName\n01,ESTAT\n");
   LoadText("VPropiet",
            "OwnerCode,OwnerName,OwnerAccount,OwnerTaxId\n"
            "0001,Amb fitxa,ES9121000418450200051332,ES12345678Z\n"
            "0002,Sense fitxa,ES9121000418450200051332,ES23456789D\n"
-           "0003,Nom buit,ES9121000418450200051332,ESB12345674\n");
+           "0003,Nom buit,ES9121000418450200051332,ESB12345674\n"
+           "0004,Prorrata,ES9121000418450200051332,ES34567890V\n");
   LoadText("UFiscal", "FiscalTaxId,FiscalName\nES12345678Z,Garcia*Maria\nESB12345674,\"- - -\"\n");
-  LoadText("VGrups", "GroupCode,GroupTerritory\n00010001,01\n00010002,07\n00020001,01\n00030001,01\n");
+  LoadText("VGrups", "GroupCode,GroupTerritory\n00010001,01\n00010002,07\n00020001,01\n00030001,01\n00040001,01\n");
   LoadText("VCapPeri",
            "PeriodGroup,PeriodKeyDate,BaseB,RateB,QuotaB,Balance\n"
            "00010001,20240415,100,2100,21,21\n"
@@ -311,6 +319,15 @@ TEST_F(DriverTest, DataOutOfRangeIsReportedAndFiledAsTheRulesSay) {
            "00010002,20241231,900,2100,189,189\n"
            "00020001,20241231,100,2100,21,21\n"
            "00030001,20241231,100,2100,21,21\n");
+  std::string period(107, '\0');  // kap load refuses the percentage
+  period.replace(0, 8, PackedDate("00040001") + PackedDate("20241231"));
+  period[8] = 100;                      // BaseB
+  period.replace(12, 2, "\x34\x08");  // RateB 2100
+  period[14] = period[41] = 21;         // QuotaB, Balance
+  period[32] = static_cast<char>(150);  // ProrataPct
+  InsertRaw("VCapPeri", {period});
+  const std::string q4 = "AEAT/303M2024.4T/";
+  ASSERT_TRUE(os::MakeDirs(tree + q4) && os::WriteFile(tree + q4 + "P0004", "earlier"));
   // Owners whose code is 0 or no number at all are left alone.
   std::string zero(826, '\0'), broken(826, '\0');
   zero.replace(0, 2, PackedOwner(0));
@@ -318,11 +335,14 @@ TEST_F(DriverTest, DataOutOfRangeIsReportedAndFiledAsTheRulesSay) {
   InsertRaw("VPropiet", {zero, broken});
   OpenFiles();
   Select("S", "20241231", 0, 9999, "E", true);
-  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Run(), 1);
   const char* expected[] = {texts::kUnknownTerritory, texts::kDateNotQuarterEnd, texts::kNegativeBase,
-                            texts::kNoFiscalRecord,   texts::kEmptyFilingName,   texts::kBadOwnerCode};
+                            texts::kNoFiscalRecord,   texts::kEmptyFilingName,   texts::kBadOwnerCode,
+                            texts::kProrataOutOfRange};
   for (const char* text : expected) EXPECT_TRUE(Said(text)) << text;
-  const std::string q4 = "AEAT/303M2024.4T/";
+  EXPECT_TRUE(Said((std::string(texts::kFileRefused) + "0004 (percentatge)").c_str()));
+  EXPECT_TRUE(Said((std::string(texts::kFilesRefused) + "1" + texts::kRefusedFiles).c_str()));
+  EXPECT_EQ(Read(q4 + "P0004"), "earlier");
   EXPECT_TRUE(os::FileExists(tree + q4 + "P0001"));
   EXPECT_TRUE(os::FileExists(tree + q4 + "P0002"));
   EXPECT_FALSE(os::FileExists(tree + q4 + "P0003"));  // no name to file

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "platform/os/os.h"
 #include "platform/recman/recman.h"
@@ -187,13 +188,21 @@ TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
   const std::map<std::string, std::string> expected = GoldenFiles();
   ExpectGolden(expected, outputs);
 
-  // A rerun of the second quarter replaces every file and request with the same.
+  // A rerun of the second quarter replaces every file and request with the
+  // same; the requests of owners filed with E since come back at the end.
   At(2024, 7, 15);
   Select("S", "20240630", 1, 9999, "N", false);
   EXPECT_EQ(Run(), 0);
   const std::map<std::string, std::string> again = Outputs();
+  const auto requests = [](const std::string& nrc) {
+    std::multiset<std::string> details;
+    for (std::size_t at = 258; at + 258 < nrc.size(); at += 258) details.insert(nrc.substr(at + 7, 251));
+    return std::make_pair(details, nrc.substr(0, 258) + nrc.substr(nrc.size() - 258));
+  };
   for (const auto& [name, bytes] : expected) {
-    if (name.find("303M2024.2T/") != std::string::npos) {
+    if (name.find("303M2024.2T/NRC") != std::string::npos) {
+      EXPECT_TRUE(requests(again.at(name)) == requests(bytes)) << name;
+    } else if (name.find("303M2024.2T/") != std::string::npos) {
       EXPECT_EQ(again.at(name), bytes) << name;
     }
   }
