@@ -33,6 +33,7 @@
 #include "vat303/record_fields.h"
 #include "vat303/report.h"
 #include "vat303/return_state.h"
+#include "vat303/run_log.h"
 #include "vat303/run_reads.h"
 #include "vat303/texts.h"
 
@@ -53,6 +54,7 @@ struct RunState {
   std::map<std::string, int> passesLeft;  // by agency directory: the territories still to write there
   std::int64_t lastProgress = 0;
   std::string progressTitle;
+  std::string folder;    // the territory's agency folder under DataRoot, "AEAT/303M2024.2T"
 };
 RunState run;
 
@@ -125,7 +127,8 @@ bool OpenAgencyDirectory() {
                    TrimRight(BytesAt(TerritoryRecord, kTerritoryName, kTerritoryNameWidth)));
     return false;
   }
-  OutputDir = output::FullPath(settings::DataRoot + agency + "303M" + Year + "." + std::to_string(Quarter) + "T");
+  run.folder = os::HostPath(agency) + "303M" + Year + "." + std::to_string(Quarter) + "T";
+  OutputDir = output::FullPath(settings::DataRoot + run.folder);
   NrcFile = OutputDir + "NRC_BANC.SOL";
   if (OpenFilingPass(--run.passesLeft[agency] <= 0)) return true;
   run.result = 1;
@@ -147,6 +150,14 @@ void TerritoryMessage() {
   if (counts.requestsNotSaved) text += Translate(texts::kRequestsNotSaved);
   if (counts.otherAccount && !counts.requestsNotSaved) text += Translate(texts::kOtherAccount) + counts.headerAccount;
   ShowRunMessage(text);
+}
+
+// What the pass did, and what its folder holds after it, for the run log.
+void LogPass() {
+  const PassCounts& counts = FilingPassCounts();
+  LogTerritory({format::UnpackDigits(BytesAt(TerritoryRecord, kTerritoryCode, 1)), run.folder, FilesWritten,
+                counts.replaced, counts.removed, run.refused});
+  if (counts.closed) LogFolder(run.folder, counts.outputsDigest);
 }
 
 // The folder as it leaves the pass, checked as kap check303 checks it: any
@@ -236,6 +247,7 @@ void ProcessTerritory() {
       // Whatever stopped the run, what this pass did is saved and said.
       if (!CloseFilingPass()) Stop();
       TerritoryMessage();
+      LogPass();
       CheckFolder();
     }
   }
@@ -338,10 +350,15 @@ int RunReturn(RunPresentation how) {
   if (forms::SelMode == "R") format::SetCurrency("p");
 
   PrepareRun();
-  // What a run that did not end left half done is put right before anything else.
-  RepairInterruptedPasses();
+  // The run's entry in the log comes first (what it repairs is its doing
+  // too); without it the run does not go on. What a run that did not end
+  // left half done is put right before anything else.
+  const bool logged = BeginRunLog();
+  if (logged) RepairInterruptedPasses();
   const bool holderKnown = !TrimRight(NrcRequest.presenterTaxId).empty();
-  if (!run.filing && !spoolOpen) {
+  if (!logged) {
+    Stop();
+  } else if (!run.filing && !spoolOpen) {
     run.result = 1;  // a report with nowhere to go
   } else if (run.filing && forms::SelPayment == "N" && !holderKnown) {
     ShowRunMessage(Translate(texts::kNoHolderTaxId));
@@ -360,6 +377,7 @@ int RunReturn(RunPresentation how) {
   // written its files all the same, but the run still failed to list them.
   if (spoolWritten) StartPrintProgram();
   else run.result = 1;
+  if (!EndRunLog(run.result)) run.result = 1;
   return run.result;
 }
 

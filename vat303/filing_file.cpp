@@ -17,6 +17,7 @@
 #include "vat303/filing_layout.h"
 #include "vat303/filing_pass.h"
 #include "vat303/filing_rules.h"
+#include "vat303/history.h"
 #include "vat303/nrc_file.h"
 #include "vat303/record_fields.h"
 #include "vat303/return_state.h"
@@ -101,16 +102,20 @@ bool RecordPaymentType(int owner, char payment) {
       }
       map.resize(kMapSize, ' ');
       map[static_cast<std::size_t>(owner - 1)] = payment;
-      ok = ReplaceFile(path, map, true);
+      ok = KeepPaymentMap() && ReplaceFile(path, map, true);
       made = true;
     }
     os::Unlock(lock);
     if (made || !ok) return ok;
   }
   // A map of full length is only ever changed one byte at a time, and each
-  // owner has a byte of its own: one write in place, no lock needed.
+  // owner has a byte of its own: one write in place, no lock needed. A byte
+  // that is so already is left alone.
   os::File f;
-  const bool ok = os::Open(f, path, "r+b") && os::Seek(f, owner - 1) && os::Write(f, &payment, 1) && os::Seek(f, 0);
+  char was = ' ';
+  bool ok = os::Open(f, path, "r+b") && os::Seek(f, owner - 1) && os::Read(f, &was, 1) == 1;
+  const bool same = ok && was == payment;
+  ok = ok && (same || (KeepPaymentMap() && os::Seek(f, owner - 1) && os::Write(f, &payment, 1) && os::Seek(f, 0)));
   os::Close(f);
   return ok;
 }

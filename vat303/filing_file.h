@@ -46,7 +46,8 @@ bool ReplaceFile(const std::string& path, const std::string& data, bool flush);
 // payment type of the last filing file written for that owner. Made
 // atomically (9999 blanks) when missing, and a short one (cut by a crash or
 // a copy) made up to its length with blanks keeping the bytes it has, under
-// the map's lock so terminals never lose each other's bytes.
+// the map's lock so terminals never lose each other's bytes. Before a run
+// first changes it, the map as it was is kept (history.h).
 std::string PaymentMapPath();
 bool RecordPaymentType(int owner, char payment);
 // The whole map as it is now, made up to its length with blanks.

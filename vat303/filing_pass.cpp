@@ -17,6 +17,7 @@
 #include "settings/config.h"
 #include "vat303/driver.h"
 #include "vat303/filing_file.h"
+#include "vat303/history.h"
 #include "vat303/nrc_file.h"
 #include "vat303/pass_journal.h"
 #include "vat303/return_state.h"
@@ -335,11 +336,18 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
     os::DeleteFile(TempPathFor(FilingFile));
     return false;
   }
+  // An earlier run's file with other bytes is kept before it is replaced.
+  const bool replacing = FileOf(owner).there && FileOf(owner).digest != c.digest && !written.count(FilingFile);
+  if (replacing && !KeepVersion(FilingFile)) {
+    os::DeleteFile(TempPathFor(FilingFile));
+    return false;
+  }
   if (!os::RenameFile(TempPathFor(FilingFile), FilingFile)) {
     os::DeleteFile(TempPathFor(FilingFile));
     Fail(texts::kCannotWrite, FilingFile);
     return false;
   }
+  pass.counts.replaced += replacing;
   written.insert(FilingFile);
   OwnerFiling now;
   now.there = true;
@@ -366,7 +374,7 @@ bool RemoveFilingFile(int owner) {
   JournalChange c;
   c.owner = owner;
   c.takenOut = HeldRequest(owner, c.out);
-  if (!Journal(c)) return false;
+  if (!Journal(c) || !KeepVersion(FilingFile)) return false;
   if (!os::DeleteFile(FilingFile) && os::FileExists(FilingFile)) {
     Fail(texts::kCannotDelete, FilingFile);
     return false;
@@ -382,10 +390,22 @@ bool RemoveFilingFile(int owner) {
 bool CloseFilingPass() {
   if (!pass.open) return true;
   pass.open = false;
-  if (CloseNrcPass() != kNrcOk) {
+  std::uint64_t nrc = 0;
+  if (CloseNrcPass(&nrc) != kNrcOk) {
     pass.counts.requestsNotSaved = true;
     return false;
   }
+  // The folder's outputs as the pass leaves them: each filing file's digest
+  // by owner, then the NRC file's.
+  std::uint64_t digest = format::kBytesHashStart;
+  for (int owner = 1; owner < kOwners; ++owner)
+    if (FileOf(owner).there) {
+      const std::string piece = format::ZeroPad(owner, 4) + format::DigestText(FileOf(owner).digest);
+      digest = format::BytesHash(piece.data(), piece.size(), digest);
+    }
+  const std::string piece = "NRC_BANC.SOL" + format::DigestText(nrc);
+  pass.counts.outputsDigest = format::BytesHash(piece.data(), piece.size(), digest);
+  pass.counts.closed = true;
   // A map byte that could not be written is set by the next run from the
   // journal, which stays for it.
   if (pass.journal && !pass.mapStale) EndJournal(OutputDir);

@@ -13,15 +13,19 @@
 // anything else.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vat303 {
 
 struct PassCounts {
+  int replaced = 0;                 // earlier filing files replaced by other bytes (kept, history.h)
   int removed = 0;                  // earlier filing files taken away (owners no longer due)
   bool requestsNotSaved = false;    // the NRC file could not be written at the end
   bool otherAccount = false;        // the NRC header names another charge account
   std::string headerAccount;        // that account (20 digits)
+  bool closed = false;              // the pass ended with its NRC file written
+  std::uint64_t outputsDigest = 0;  // then: of the folder's filing files and NRC file (run_log.h)
 };
 
 // Start of a run: no file is yet written by it.
@@ -42,16 +46,17 @@ void RepairInterruptedPasses();
 bool OpenFilingPass(bool last);
 
 // Puts `bytes` in place as the owner's filing file FilingFile, replacing
-// the earlier one: the request the earlier file asked for is taken out,
-// the current NrcRequest added when `withRequest`, the run's payment form
-// recorded in the map. Nothing is rewritten when the file, its request and
+// the earlier one (kept first, history.h): the request the earlier file
+// asked for is taken out, the current NrcRequest added when `withRequest`,
+// the run's payment form recorded in the map. Nothing is rewritten when the file, its request and
 // its map byte are already so. False (the operator told) when something
 // could not be written: the run must stop.
 bool PutFilingFile(int owner, const std::string& bytes, bool withRequest);
 
-// Takes away the owner's earlier filing file FilingFile, if any, with the
-// request it asked for; a file this run wrote in an earlier pass stays, and
-// a pass that is not the last over its folder takes nothing away.
+// Takes away the owner's earlier filing file FilingFile, if any (kept
+// first, history.h), with the request it asked for; a file this run wrote
+// in an earlier pass stays, and a pass that is not the last over its folder
+// takes nothing away.
 // False (the operator told) when it could not be done: the run must stop.
 bool RemoveFilingFile(int owner);
 

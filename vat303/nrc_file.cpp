@@ -15,6 +15,7 @@
 #include "platform/os/os.h"
 #include "records/btr.h"
 #include "settings/catalogue.h"
+#include "vat303/history.h"
 #include "vat303/run_messages.h"
 #include "vat303/texts.h"
 
@@ -348,6 +349,16 @@ int Open(Image& im, const std::string& file, int waitMs) {
   return kNrcOk;
 }
 
+// The digest of the file as it lies on disk (an absent file is an empty one).
+std::uint64_t DiskDigest(Image& im) {
+  if (!im.digestKnown) {
+    std::string bytes;
+    im.digest = os::ReadFile(im.path, bytes) ? format::BytesHash(bytes) : format::BytesHash("", 0);
+    im.digestKnown = true;
+  }
+  return im.digest;
+}
+
 // Writes the new file through a temporary copy renamed over the old one:
 // the kept part of the old file copied block by block, then the tail, the
 // pending removals applied on the way. Afterwards the new file is the one
@@ -355,6 +366,11 @@ int Open(Image& im, const std::string& file, int waitMs) {
 int Write(Image& im) {
   if (!im.dirty && im.removals.empty() && !(im.createEmpty && !im.existed)) return kNrcOk;
   const std::string temp = NrcTempPath(im.path);
+  // The file this run found is kept (history.h) before it is first replaced
+  // by other bytes: the new file's digest is taken while it is written.
+  const std::string kept = im.existed ? KeptVersionPath(im.path) : "";
+  const bool keep = !kept.empty() && !os::FileExists(kept);
+  std::uint64_t digest = format::kBytesHashStart;
   std::vector<int> left;
   CountRemovals(im, left);
   std::int64_t removed = 0, removedAmount = 0;
@@ -372,6 +388,7 @@ int Write(Image& im) {
       left_to_copy -= static_cast<long long>(want);
       if (!ok) break;
       RemoveInBlock(im, left, block, removed, removedAmount);
+      if (keep) digest = format::BytesHash(block.data(), block.size(), digest);
       ok = os::Write(out, block);
       written += static_cast<long long>(block.size());
     }
@@ -379,8 +396,13 @@ int Write(Image& im) {
   }
   std::string tail = im.tail;
   RemoveInBlock(im, left, tail, removed, removedAmount);
+  if (keep) digest = format::BytesHash(tail.data(), tail.size(), digest);
   ok = ok && os::Write(out, tail) && os::Flush(out);
   os::Close(out);
+  if (ok && keep && digest != DiskDigest(im) && !KeepVersion(im.path)) {
+    os::DeleteFile(temp);
+    return kNrcWriteError;
+  }
   // The rename may meet a passing obstacle (a reader on another system):
   // a few attempts, then the failure is reported.
   for (int attempt = 0; ok && attempt < 5; ++attempt) {
@@ -399,7 +421,8 @@ int Write(Image& im) {
       im.dirty = false;
       im.existed = true;
       im.pendingAdds = 0;
-      im.digestKnown = false;
+      im.digest = digest;
+      im.digestKnown = keep;
       return kNrcOk;
     }
     os::SleepMs(20 * (attempt + 1));
@@ -501,9 +524,10 @@ bool NrcPassOpen() { return pass.open; }
 
 int NrcCheckpoint() { return pass.open ? Write(pass) : kNrcOk; }
 
-int CloseNrcPass() {
+int CloseNrcPass(std::uint64_t* digest) {
   if (!pass.open) return kNrcOk;
   const int status = Write(pass);
+  if (status == kNrcOk && digest != nullptr) *digest = DiskDigest(pass);
   Release(pass);
   return status;
 }
@@ -533,14 +557,6 @@ bool NrcPassHeader(std::string& account, std::string& ibanPrefix) {
   return true;
 }
 
-std::uint64_t NrcPassFileDigest() {
-  if (!pass.open) return 0;
-  if (!pass.digestKnown) {
-    std::string bytes;
-    pass.digest = os::ReadFile(pass.path, bytes) ? format::BytesHash(bytes) : format::BytesHash("", 0);
-    pass.digestKnown = true;
-  }
-  return pass.digest;
-}
+std::uint64_t NrcPassFileDigest() { return pass.open ? DiskDigest(pass) : 0; }
 
 }  // namespace vat303

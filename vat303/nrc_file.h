@@ -77,8 +77,9 @@ int OpenNrcPass(const std::string& file, int waitMs);
 bool NrcPassOpen();
 // Writes the image out now when it differs from the file.
 int NrcCheckpoint();
-// Writes out what is pending, releases the lock and forgets the image.
-int CloseNrcPass();
+// Writes out what is pending, releases the lock and forgets the image;
+// `digest`, when given, gets the digest of the file as the pass leaves it.
+int CloseNrcPass(std::uint64_t* digest = nullptr);
 // Releases the lock and forgets the image without writing anything.
 void AbandonNrcPass();
 // Requests added since the last write of the file.

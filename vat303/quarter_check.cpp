@@ -63,7 +63,8 @@ int OwnerOfName(const std::string& name) {
   return std::stoi(name.substr(1));
 }
 
-// Every quarter folder of every agency under dataRoot.
+}  // namespace
+
 std::vector<std::string> AllQuarterFolders(const std::string& dataRoot) {
   std::vector<std::string> out;
   std::string year;
@@ -77,7 +78,6 @@ std::vector<std::string> AllQuarterFolders(const std::string& dataRoot) {
   return out;
 }
 
-// "AEAT/303M2024.2T" of a folder's path, however the path was spelt.
 std::string AgencyAndQuarter(const std::string& folder) {
   std::string path = os::HostPath(folder);
   while (!path.empty() && path.back() == '/') path.pop_back();
@@ -86,6 +86,8 @@ std::string AgencyAndQuarter(const std::string& folder) {
       quarter == std::string::npos || quarter == 0 ? std::string::npos : path.rfind('/', quarter - 1);
   return agency == std::string::npos ? path : path.substr(agency + 1);
 }
+
+namespace {
 
 // Which owners of the folder have here their most recently written filing
 // file under dataRoot. A file elsewhere written in the same clock tick

@@ -48,6 +48,11 @@ const std::vector<FilingRule>& FolderRules();
 // other name.
 bool QuarterOfFolder(const std::string& path, std::string& year, int& quarter);
 
+// Every quarter folder of every agency under dataRoot.
+std::vector<std::string> AllQuarterFolders(const std::string& dataRoot);
+// "AEAT/303M2024.2T" of a folder's path, however the path was spelt.
+std::string AgencyAndQuarter(const std::string& folder);
+
 // The agency folders of the quarter that exist under dataRoot, in the order
 // of the territory codes.
 std::vector<std::string> QuarterFolders(const std::string& dataRoot, const std::string& year, int quarter);

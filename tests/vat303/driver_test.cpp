@@ -17,7 +17,9 @@
 #include "tests/tools/filing_run.h"
 #include "tests/vat303/return_fixture.h"
 #include "vat303/driver.h"
+#include "vat303/history.h"
 #include "vat303/nrc_file.h"
+#include "vat303/run_log.h"
 #include "vat303/run_messages.h"
 #include "vat303/run_reads.h"
 #include "vat303/texts.h"
@@ -67,6 +69,7 @@ TEST_F(DriverTest, ARerunTakesAwayTheFileAndRequestOfAnOwnerWhoNoLongerQualifies
   ASSERT_EQ(Run(), 0);
   ASSERT_TRUE(os::FileExists(tree + q2 + "P0001"));
   EXPECT_EQ(Requests(q2 + "NRC_BANC.SOL")[0], "12345678Z");
+  const std::map<std::string, std::string> first = Outputs();
 
   // Owner 1 is now inactive: skipped, but its earlier file and request go,
   // and the territory says so though it wrote nothing.
@@ -81,6 +84,23 @@ TEST_F(DriverTest, ARerunTakesAwayTheFileAndRequestOfAnOwnerWhoNoLongerQualifies
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "INFORME : GENERATS 0 FITXERS A " + tree + q2 + "; ESBORRATS 1 FITXERS ANTERIORS");
   filingrun::ExpectChecked(tree, "20240630", "owner 1 gone", false);
+
+  // The log names both runs; the earlier file and NRC file are kept under
+  // the second's id. A run that changes nothing keeps nothing more.
+  const std::vector<vat303::RunEntry> runs = vat303::ReadRunLog(tree);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].id, "20240715-000000");
+  EXPECT_EQ(runs[1].id, "20240715-000000-2");
+  EXPECT_TRUE(runs[1].ended && runs[1].status == 0 && runs[1].unended.empty());
+  ASSERT_EQ(runs[1].territories.size(), 2u);
+  EXPECT_EQ(runs[1].territories[0].folder + " " + std::to_string(runs[1].territories[0].removed), "AEAT/303M2024.2T 1");
+  const std::string kept = "HISTORIC/303M2024.2T/AEAT/";
+  EXPECT_EQ(Read(kept + "P0001.20240715-000000-2"), first.at(q2 + "P0001"));
+  EXPECT_EQ(Read(kept + "NRC_BANC.SOL.20240715-000000-2"), first.at(q2 + "NRC_BANC.SOL"));
+  EXPECT_EQ(vat303::KeptVersions(tree, "").size(), 2u);
+  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(vat303::KeptVersions(tree, "").size(), 2u);
+  EXPECT_EQ(vat303::ReadRunLog(tree).size(), 3u);
 }
 
 // The request taken out is the one the replaced file asked for: after an
