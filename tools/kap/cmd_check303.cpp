@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "format/dates.h"
 #include "platform/os/os.h"
 #include "tools/kap/kap.h"
 #include "vat303/quarter_check.h"
@@ -36,9 +35,7 @@ int CmdCheck303(const std::vector<std::string>& args) {
   const std::string root = DirArg(args[0]);
   const std::string& date = args[2];
   if (!os::DirExists(root)) return Usage("no such folder " + args[0]);
-  if (date.size() != 8 || date.find_first_not_of("0123456789") != std::string::npos ||
-      format::CheckDateText(date.substr(6, 2) + "/" + date.substr(4, 2) + "/" + date.substr(0, 4)))
-    return Usage("not a date: " + date);
+  if (!IsDateArg(date)) return Usage("not a date: " + date);
   const std::string year = date.substr(0, 4);
   const int quarter = (std::stoi(date.substr(4, 2)) - 1) / 3 + 1;
   UseOfficeLanguage(root);

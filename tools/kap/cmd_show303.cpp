@@ -4,7 +4,6 @@
 // filing file. Exit code 0 when the file follows both, 1 when it does not
 // (every fault is listed with its position in the file, every broken rule
 // with its fields and message), 2 for bad usage.
-#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -17,37 +16,6 @@
 namespace kap {
 namespace {
 
-// The bytes as the agency reads them (ISO 8859-1), control bytes shown as
-// <0D>.
-std::string Latin1ToUtf8(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c < 32 || c == 127) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "<%02X>", c);
-      out += hex;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-// What the file's place tells: the year and quarter of a folder named
-// 303M<year>.<quarter>T, and the data folder two levels up.
-vat303::FilingContext PlaceOf(const std::string& file, std::string& dataRoot) {
-  vat303::FilingContext context;
-  const std::string path = os::HostPath(file);
-  const std::size_t cut = path.rfind('/');
-  const std::string folder = cut == std::string::npos ? os::CurrentDir() : path.substr(0, cut + 1);
-  if (!vat303::QuarterOfFolder(folder, context.year, context.quarter)) context = {};
-  dataRoot = folder + "../../";
-  return context;
-}
-
 std::string Pad(std::string s, std::size_t width, bool right) {
   if (s.size() >= width) return s;
   return right ? std::string(width - s.size(), ' ') + s : s + std::string(width - s.size(), ' ');
@@ -55,19 +23,15 @@ std::string Pad(std::string s, std::size_t width, bool right) {
 
 }  // namespace
 
-int CmdShow303(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    Error("usage: kap show303 FILE");
-    return 2;
-  }
+int ShowFilingFile(const std::string& file, const std::string& quarter, const std::string& dataRoot) {
   std::string bytes;
-  if (!os::ReadFile(args[0], bytes)) {
-    Error("cannot read " + args[0]);
+  if (!os::ReadFile(file, bytes)) {
+    Error("cannot read " + file);
     return 1;
   }
   const vat303::FilingReading reading = vat303::ReadFilingText(bytes);
   const std::vector<vat303::FilingPage>& pages = vat303::FilingPages();
-  std::cout << args[0] << ": " << bytes.size() << " bytes, "
+  std::cout << file << ": " << bytes.size() << " bytes, "
             << (reading.annualPages ? "with" : "without") << " pages 04 and 05\n";
   std::cout << "page              pos  len  field" << std::string(53, ' ') << "value\n";
   for (const vat303::FieldRead& r : reading.fields) {
@@ -84,8 +48,8 @@ int CmdShow303(const std::vector<std::string>& args) {
               << Pad(std::to_string(f.width), 5, true) << "  " << Pad(f.name, 58, false) << value << "\n";
     if (!r.present) break;
   }
-  std::string dataRoot;
-  const vat303::FilingContext context = PlaceOf(args[0], dataRoot);
+  vat303::FilingContext context;
+  if (!vat303::QuarterOfFolder(quarter, context.year, context.quarter)) context = {};
   UseOfficeLanguage(dataRoot);
   const std::vector<vat303::RuleBreak> broken = vat303::CheckFilingRules(bytes, context);
   if (reading.faults.empty() && broken.empty()) {
@@ -98,8 +62,21 @@ int CmdShow303(const std::vector<std::string>& args) {
     std::cerr << "kap: show303: rule " << b.rule->name << " (" << b.rule->fields << "): " << Cp850ToUtf8(b.message)
               << "\n";
   std::cerr << "kap: show303: " << reading.faults.size() << " fault(s) and " << broken.size() << " broken rule(s) in "
-            << args[0] << "\n";
+            << file << "\n";
   return 1;
+}
+
+// The year and quarter come from the file's folder when it is named
+// 303M<year>.<quarter>T, and the language from the data folder two levels up.
+int CmdShow303(const std::vector<std::string>& args) {
+  if (args.size() != 1) {
+    Error("usage: kap show303 FILE");
+    return 2;
+  }
+  const std::string path = os::HostPath(args[0]);
+  const std::size_t cut = path.rfind('/');
+  const std::string folder = cut == std::string::npos ? os::CurrentDir() : path.substr(0, cut + 1);
+  return ShowFilingFile(args[0], folder, folder + "../../");
 }
 
 }  // namespace kap

@@ -16,6 +16,9 @@ namespace kap {
 // character the records cannot hold.
 bool Utf8ToCp850(const std::string& utf8, std::string& cp850);
 std::string Cp850ToUtf8(const std::string& cp850);
+// The bytes of a filing file or NRC file as the agency and the bank read
+// them (ISO 8859-1), control bytes shown as <0D>.
+std::string Latin1ToUtf8(const std::string& bytes);
 
 // ---- CSV (RFC 4180) -------------------------------------------------------------------
 struct CsvRow {
@@ -92,6 +95,13 @@ int CmdCopy(const std::vector<std::string>& args);
 int CmdRun303(const std::vector<std::string>& args);
 int CmdShow303(const std::vector<std::string>& args);
 int CmdCheck303(const std::vector<std::string>& args);
+int CmdHistory(const std::vector<std::string>& args);
+
+// A filing file field by field, checked (kap show303): `quarter` is a
+// folder whose name gives the file's year and quarter (303M<year>.<quarter>T;
+// any other: none), `dataRoot` the data folder whose language the messages
+// take. Exit code 0 when it is right, 1 when not.
+int ShowFilingFile(const std::string& file, const std::string& quarter, const std::string& dataRoot);
 
 // A help topic's text (UTF-8 lines, "{h}", "{u}", "{r}" switching highlight,
 // underline and reverse) as the help viewer's records of 80 CP850 bytes.
@@ -109,6 +119,8 @@ std::string UseOwnSpoolFolder();
 // Removes that folder with the files in it ("" does nothing).
 void RemoveOwnSpoolFolder(const std::string& folder);
 
+// A date argument YYYYMMDD that is a real day.
+bool IsDateArg(const std::string& text);
 // Directory argument with a trailing "/".
 std::string DirArg(const std::string& dir);
 // Message on standard error, prefixed "kap: ".

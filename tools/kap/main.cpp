@@ -19,6 +19,9 @@ void Usage() {
                "  kap check303 DIR --date YYYYMMDD          every output of the quarter checked before it is sent\n"
                "  kap run303 DIR --mode S|R --date YYYYMMDD [--from N] [--to N] [--payment N|D|E]\n"
                "             [--annual S|N] [--town TEXT] [--account CCC]   one run of the return without the screen\n"
+               "  kap history DIR [--date YYYYMMDD] [--owner N]   the runs of the return, and an owner's filing files\n"
+               "  kap history DIR --show FILE               a kept version, shown as show303 shows a filing file\n"
+               "  kap history DIR --prune YYYYMMDD          kept versions of runs before that day removed\n"
                "TABLE is one of:"
             << tables << "\n";
 }
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
   if (command == "show303") return kap::CmdShow303(args);
   if (command == "run303") return kap::CmdRun303(args);
   if (command == "check303") return kap::CmdCheck303(args);
+  if (command == "history") return kap::CmdHistory(args);
   kap::Error("unknown command '" + command + "'");
   Usage();
   return 2;
