@@ -1,16 +1,19 @@
 // Benchmark of the return's filing run ("S" mode) on the demo office:
 //  1. the first run into empty agency directories,
 //  2. the same run again (the rerun: every file, request and map byte found
-//     as it should be, so nothing is rewritten), and a rerun with payment E
+//     as it should be, so nothing is rewritten), a rerun with payment E
 //     (every file put in place again, every request taken out, every map
-//     byte changed),
+//     byte changed) and one with payment D (every file of a positive result
+//     replaced by one of type U, the files of owners without an account
+//     removed);
 //  3. a floor: the same record reads straight through SQLite prepared
 //     statements and the same files (number and sizes) written plainly,
 //     with nothing else;
 //  4. a report run ("R") of the same office with its PDF from the real print
 //     program.
-// Prints wall times, the ratios the goals are stated in, and the peak
-// resident memory of the run.
+// Each filing run is timed with the run log and the kept versions and
+// without them. Prints wall times, the ratios the goals are stated in, and
+// the peak resident memory of the run.
 //
 // Usage: bench_return [DIR] [--owners N] [--server CONNECTION]   (DIR is made
 // with kap init + demo the first time; default /tmp/bench303). With --server
@@ -37,6 +40,7 @@
 #include "records/data_files.h"
 #include "settings/config.h"
 #include "vat303/driver.h"
+#include "vat303/run_log.h"
 
 namespace {
 
@@ -196,6 +200,14 @@ double Floor(const std::string& dir, const std::string& selDate, const std::map<
   return Seconds(start);
 }
 
+// One timed run of each round: its selection's payment form, and its best
+// times with the log and the kept versions ([0]) and without them ([1]).
+struct Phase {
+  const char* name;
+  const char* payment;
+  double wall[2] = {1e9, 1e9}, cpu[2] = {1e9, 1e9};
+};
+
 // Moves the outputs of the last round out of the way (into DIR/trash/,
 // emptied at the end): files are not deleted between timed phases, so no
 // phase pays the file system's bookkeeping of another phase's deletions.
@@ -205,7 +217,9 @@ void ClearOutputs(const std::string& dir, int round) {
   for (const char* agency : kAgencyDirs)
     if (os::DirExists(dir + agency)) os::RenameFile(dir + agency, trash + agency);
   if (os::DirExists(dir + "floor")) os::RenameFile(dir + "floor", trash + "floor");
-  if (os::FileExists(dir + "DADES/V303.MAP")) os::RenameFile(dir + "DADES/V303.MAP", trash + "V303.MAP");
+  for (const char* file : {"HISTORIC", "DADES/V303.MAP", "DADES/V303.LOG"})
+    if (os::FileExists(dir + file) || os::DirExists(dir + file))
+      os::RenameFile(dir + file, trash + std::string(file).substr(std::string(file).find('/') + 1));
 }
 
 }  // namespace
@@ -260,45 +274,46 @@ int main(int argc, char** argv) {
   forms::PresAccount = "ES0021000418450200051332";
   format::CheckIban(forms::PresAccount);
 
-  // Round 0: first run, rerun (peak memory taken here), floor. Later rounds:
-  // floor first, then the runs. The best time of each phase counts.
-  double first = 1e9, rerun = 1e9, floor = 1e9, replaced = 1e9;
-  double firstCpu = 1e9, rerunCpu = 1e9, floorCpu = 1e9, replacedCpu = 1e9;
+  // Each round runs the phases twice, with the log and the kept versions
+  // (the program as it is) and without them, in turns so that neither
+  // side always goes first. Round 0: the runs (peak memory taken after the
+  // first side's rerun), then the floor; later rounds: the floor first. The
+  // best time of each phase counts.
+  Phase phases[] = {{"first S run", "N"}, {"rerun", "N"}, {"rerun with E", "E"}, {"rerun with D", "D"}};
+  double floor = 1e9, floorCpu = 1e9;
   long peak = 0, heap = 0, reads = 0;
-  int code = 0;
+  int code = 0, cleared = 0;
   bool identical = true;
   std::map<std::string, Output> afterFirst, afterRerun;
   for (int round = 0; round < rounds; ++round) {
-    ClearOutputs(dir, round);
     double cpu = CpuSeconds();
     if (round > 0) {
       floor = std::min(floor, Floor(dir, forms::SelDate, afterFirst, reads));
       floorCpu = std::min(floorCpu, CpuSeconds() - cpu);
     }
     records::OpenDataFiles();
-    auto start = Clock::now();
-    cpu = CpuSeconds();
-    code |= vat303::RunReturn(vat303::RunPresentation::Batch);
-    first = std::min(first, Seconds(start));
-    firstCpu = std::min(firstCpu, CpuSeconds() - cpu);
-    Outputs(dir, afterFirst);
-    start = Clock::now();
-    cpu = CpuSeconds();
-    code |= vat303::RunReturn(vat303::RunPresentation::Batch);
-    rerun = std::min(rerun, Seconds(start));
-    rerunCpu = std::min(rerunCpu, CpuSeconds() - cpu);
-    if (round == 0) {
-      peak = PeakKb();
-      heap = HeapKb();
+    for (int turn = 0; turn < 2; ++turn) {
+      const int side = (round + turn) % 2;  // 0 with, 1 without
+      vat303::SetRunHistory(side == 0);
+      ClearOutputs(dir, cleared++);
+      for (Phase& phase : phases) {
+        forms::SelPayment = phase.payment;
+        const auto start = Clock::now();
+        cpu = CpuSeconds();
+        code |= vat303::RunReturn(vat303::RunPresentation::Batch);
+        phase.wall[side] = std::min(phase.wall[side], Seconds(start));
+        phase.cpu[side] = std::min(phase.cpu[side], CpuSeconds() - cpu);
+        if (&phase == &phases[0]) Outputs(dir, afterFirst);
+        if (&phase != &phases[1]) continue;
+        if (round == 0 && turn == 0) {
+          peak = PeakKb();
+          heap = HeapKb();
+        }
+        Outputs(dir, afterRerun);
+        identical = identical && afterFirst == afterRerun;
+      }
     }
-    Outputs(dir, afterRerun);
-    identical = identical && afterFirst == afterRerun;
-    forms::SelPayment = "E";
-    start = Clock::now();
-    cpu = CpuSeconds();
-    code |= vat303::RunReturn(vat303::RunPresentation::Batch);
-    replaced = std::min(replaced, Seconds(start));
-    replacedCpu = std::min(replacedCpu, CpuSeconds() - cpu);
+    vat303::SetRunHistory(true);
     forms::SelPayment = "N";
     int status = 0;
     records::BtrCloseAll(status);
@@ -346,14 +361,15 @@ int main(int argc, char** argv) {
   std::printf("rerun output identical to the first run's: %s\n", identical ? "yes" : "NO");
   std::printf("record files: %s; digest of the outputs: %016llx\n", server.empty() ? "SQLite" : "server",
               static_cast<unsigned long long>(digest));
-  std::printf("best of %d rounds          wall                      cpu\n", rounds);
-  std::printf("first S run   %8.3f s (%.2f x floor)    %8.3f s (%.2f x floor)\n", first, first / floor, firstCpu,
-              firstCpu / floorCpu);
-  std::printf("rerun         %8.3f s (%.2f x first)    %8.3f s (%.2f x first)\n", rerun, rerun / first, rerunCpu,
-              rerunCpu / firstCpu);
-  std::printf("rerun with E  %8.3f s (%.2f x first)    %8.3f s (%.2f x first)\n", replaced, replaced / first,
-              replacedCpu, replacedCpu / firstCpu);
-  std::printf("floor         %8.3f s                   %8.3f s\n", floor, floorCpu);
+  std::printf("best of %d rounds     with log and history      without          with / without\n", rounds);
+  std::printf("                        wall       cpu          wall       cpu          wall    cpu\n");
+  for (const Phase& p : phases)
+    std::printf("%-15s %8.3f s %8.3f s    %8.3f s %8.3f s     %5.2f  %5.2f\n", p.name, p.wall[0], p.cpu[0],
+                p.wall[1], p.cpu[1], p.wall[0] / p.wall[1], p.cpu[0] / p.cpu[1]);
+  std::printf("floor           %8.3f s %8.3f s\n", floor, floorCpu);
+  std::printf("with log and history: first S run %.2f x floor (cpu %.2f); reruns %.2f, %.2f and %.2f x first\n",
+              phases[0].wall[0] / floor, phases[0].cpu[0] / floorCpu, phases[1].wall[0] / phases[0].wall[0],
+              phases[2].wall[0] / phases[0].wall[0], phases[3].wall[0] / phases[0].wall[0]);
   std::printf("peak resident memory: %.1f MB (heap after the runs %.1f MB)\n", peak / 1024.0, heap / 1024.0);
   std::printf("R run with its PDF %6.3f s wall (this process %.3f s cpu); spool %lld bytes, PDF %lld bytes;\n"
               "  print program peak resident memory %.1f MB\n",

@@ -21,6 +21,7 @@
 #include "vat303/nrc_file.h"
 #include "vat303/pass_journal.h"
 #include "vat303/return_state.h"
+#include "vat303/run_log.h"
 #include "vat303/run_messages.h"
 #include "vat303/texts.h"
 
@@ -390,21 +391,21 @@ bool RemoveFilingFile(int owner) {
 bool CloseFilingPass() {
   if (!pass.open) return true;
   pass.open = false;
+  // The folder's digest is for the run log (none with the history off).
   std::uint64_t nrc = 0;
-  if (CloseNrcPass(&nrc) != kNrcOk) {
+  if (CloseNrcPass(RunId().empty() ? nullptr : &nrc) != kNrcOk) {
     pass.counts.requestsNotSaved = true;
     return false;
   }
-  // The folder's outputs as the pass leaves them: each filing file's digest
-  // by owner, then the NRC file's.
+  // The folder's outputs as the pass leaves them: each filing file's owner
+  // and digest, then the NRC file's digest.
   std::uint64_t digest = format::kBytesHashStart;
   for (int owner = 1; owner < kOwners; ++owner)
     if (FileOf(owner).there) {
-      const std::string piece = format::ZeroPad(owner, 4) + format::DigestText(FileOf(owner).digest);
-      digest = format::BytesHash(piece.data(), piece.size(), digest);
+      const std::uint64_t piece[2] = {static_cast<std::uint64_t>(owner), FileOf(owner).digest};
+      digest = format::BytesHash(reinterpret_cast<const char*>(piece), sizeof piece, digest);
     }
-  const std::string piece = "NRC_BANC.SOL" + format::DigestText(nrc);
-  pass.counts.outputsDigest = format::BytesHash(piece.data(), piece.size(), digest);
+  pass.counts.outputsDigest = format::BytesHash(reinterpret_cast<const char*>(&nrc), sizeof nrc, digest);
   pass.counts.closed = true;
   // A map byte that could not be written is set by the next run from the
   // journal, which stays for it.

@@ -2,6 +2,7 @@
 #include "vat303/history.h"
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,7 +25,8 @@ namespace {
 struct HistoryState {
   std::string runId;
   bool mapKept = false;
-  std::string madeFolder;  // the last folder made
+  std::string madeFolder;      // the last folder made
+  std::set<std::string> wrote;  // files the run wrote itself
 };
 HistoryState state;
 
@@ -84,17 +86,17 @@ bool SplitKeptName(const std::string& name, KeptVersion& v) {
 }
 
 void ListFolder(const std::string& dataRoot, const std::string& quarter, const std::string& agency,
-                std::vector<KeptVersion>& out) {
+                const std::string& file, std::vector<KeptVersion>& out) {
   const std::string relative = "HISTORIC/" + quarter + "/" + (agency.empty() ? "" : agency + "/");
   std::vector<os::DirEntry> entries;
   os::ListDir(dataRoot + relative, entries);
   for (const os::DirEntry& e : entries) {
     if (e.isDir) {
-      if (agency.empty()) ListFolder(dataRoot, quarter, e.name, out);
+      if (agency.empty()) ListFolder(dataRoot, quarter, e.name, file, out);
       continue;
     }
     KeptVersion v;
-    if (!SplitKeptName(e.name, v)) continue;
+    if (!SplitKeptName(e.name, v) || (!file.empty() && v.file != file)) continue;
     v.path = dataRoot + relative + e.name;
     v.relative = relative + e.name;
     v.quarter = quarter;
@@ -103,10 +105,9 @@ void ListFolder(const std::string& dataRoot, const std::string& quarter, const s
   }
 }
 
-}  // namespace
-
+// The name the file `path` of an agency folder is kept under in the
+// current run; "" for a path that is not in an agency folder.
 std::string KeptVersionPath(const std::string& path) {
-  if (RunId().empty()) return "";
   const std::string host = os::HostPath(path);
   const std::size_t name = host.rfind('/');
   const std::size_t quarter = name == std::string::npos || name == 0 ? std::string::npos : host.rfind('/', name - 1);
@@ -121,14 +122,25 @@ std::string KeptVersionPath(const std::string& path) {
          RunId();
 }
 
-bool KeepVersion(const std::string& path) {
-  if (!SameRun()) return true;
+}  // namespace
+
+bool KeepsVersionOf(const std::string& path) {
+  if (!SameRun() || state.wrote.count(os::HostPath(path))) return false;
   const std::string kept = KeptVersionPath(path);
-  if (kept.empty() || os::FileExists(kept)) return true;
+  return !kept.empty() && !os::FileExists(kept);
+}
+
+bool KeepVersion(const std::string& path) {
+  if (!KeepsVersionOf(path)) return true;
+  const std::string kept = KeptVersionPath(path);
   if (!MakeFolder(kept)) return false;
   if (os::LinkFile(path, kept)) return true;
   Failed(texts::kCannotWrite, kept);
   return false;
+}
+
+void NoteRunWrote(const std::string& path) {
+  if (SameRun()) state.wrote.insert(os::HostPath(path));
 }
 
 bool KeepPaymentMap() {
@@ -153,13 +165,14 @@ bool KeepPaymentMap() {
   return true;
 }
 
-std::vector<KeptVersion> KeptVersions(const std::string& dataRoot, const std::string& quarter) {
+std::vector<KeptVersion> KeptVersions(const std::string& dataRoot, const std::string& quarter,
+                                      const std::string& file) {
   std::vector<KeptVersion> out;
   std::vector<os::DirEntry> quarters;
   if (quarter.empty()) os::ListDir(dataRoot + "HISTORIC/", quarters);
   else quarters.push_back({quarter, true});
   for (const os::DirEntry& q : quarters)
-    if (q.isDir) ListFolder(dataRoot, q.name, "", out);
+    if (q.isDir) ListFolder(dataRoot, q.name, "", file, out);
   std::sort(out.begin(), out.end(), [](const KeptVersion& a, const KeptVersion& b) {
     if (std::tie(a.quarter, a.agency, a.file) != std::tie(b.quarter, b.agency, b.file))
       return std::tie(a.quarter, a.agency, a.file) < std::tie(b.quarter, b.agency, b.file);

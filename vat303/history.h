@@ -19,15 +19,20 @@
 
 namespace vat303 {
 
-// The name the file `path` of an agency folder is kept under in the
-// current run; "" outside a run (or with the history off) and for a path
-// that is not in an agency folder "<AGENCY>/303M<year>.<quarter>T/".
-std::string KeptVersionPath(const std::string& path);
+// Whether KeepVersion would keep the file `path` now: a run is going (with
+// the history on), the path is in an agency folder
+// "<AGENCY>/303M<year>.<quarter>T/", and the run has neither kept it nor
+// written it.
+bool KeepsVersionOf(const std::string& path);
 
-// Keeps the file `path` of an agency folder as the version the current run
-// replaces or removes, unless it is kept already. False (the operator told)
-// when it cannot be kept: the caller must leave the file as it is.
+// Keeps the file `path` as the version the current run replaces or
+// removes, when KeepsVersionOf(path). False (the operator told) when it
+// cannot be kept: the caller must leave the file as it is.
 bool KeepVersion(const std::string& path);
+
+// The current run has written the file `path` itself: it is not kept when
+// the run replaces it again.
+void NoteRunWrote(const std::string& path);
 
 // Keeps a copy of the payment map before the run's first change to it.
 // False (the operator told) when it cannot be kept: the map must not be
@@ -46,7 +51,9 @@ struct KeptVersion {
 };
 
 // Every kept version under dataRoot's HISTORIC (of the quarter folder
-// `quarter` only, when given), of each file the newest first.
-std::vector<KeptVersion> KeptVersions(const std::string& dataRoot, const std::string& quarter);
+// `quarter` and of the file `file` only, when given), of each file the
+// newest first.
+std::vector<KeptVersion> KeptVersions(const std::string& dataRoot, const std::string& quarter,
+                                      const std::string& file = "");
 
 }  // namespace vat303

@@ -366,10 +366,10 @@ std::uint64_t DiskDigest(Image& im) {
 int Write(Image& im) {
   if (!im.dirty && im.removals.empty() && !(im.createEmpty && !im.existed)) return kNrcOk;
   const std::string temp = NrcTempPath(im.path);
-  // The file this run found is kept (history.h) before it is first replaced
-  // by other bytes: the new file's digest is taken while it is written.
-  const std::string kept = im.existed ? KeptVersionPath(im.path) : "";
-  const bool keep = !kept.empty() && !os::FileExists(kept);
+  // The file as the run found it is kept (history.h) before it is first
+  // replaced by other bytes: the new file's digest is taken while it is
+  // written.
+  const bool keep = im.existed && KeepsVersionOf(im.path);
   std::uint64_t digest = format::kBytesHashStart;
   std::vector<int> left;
   CountRemovals(im, left);
@@ -407,6 +407,7 @@ int Write(Image& im) {
   // a few attempts, then the failure is reported.
   for (int attempt = 0; ok && attempt < 5; ++attempt) {
     if (os::RenameFile(temp, im.path)) {
+      NoteRunWrote(im.path);
       im.keep = written;
       im.tail.swap(tail);
       FindTrailer(im);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -57,20 +58,11 @@ int Number(const std::string& text) {
 }
 
 bool ParseBegin(const std::vector<std::string>& f, RunEntry& r) {
-  if (f.size() != 14 || f[1].size() < 15) return false;
-  r.id = f[1];
-  r.start = f[2];
-  r.user = f[3];
-  r.terminal = f[4];
-  r.mode = f[5];
-  r.date = f[6];
-  r.from = f[7];
-  r.to = f[8];
-  r.payment = f[9];
-  r.annual = f[10];
-  r.town = f[11];
-  r.account = f[12];
-  if (!f[13].empty()) r.unended = format::SplitText(f[13], ',');
+  std::string* const fields[] = {&r.id,   &r.start, &r.user,    &r.terminal, &r.mode, &r.date,
+                                 &r.from, &r.to,    &r.payment, &r.annual,   &r.town, &r.account};
+  if (f.size() != std::size(fields) + 2 || f[1].size() < 15) return false;
+  for (std::size_t i = 0; i < std::size(fields); ++i) *fields[i] = f[i + 1];
+  if (!f.back().empty()) r.unended = format::SplitText(f.back(), ',');
   return true;
 }
 

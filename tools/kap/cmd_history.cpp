@@ -2,8 +2,9 @@
 // DIR's log (of the quarter of the date, over the owner), and for an owner
 // the versions of its filing files, the current one and the kept ones,
 // newest first. kap history DIR --show FILE: a kept version, a filing file
-// as kap show303 shows it, an NRC file as its requests. kap history DIR
-// --prune YYYYMMDD: the kept versions of runs before that day removed.
+// as kap show303 shows it, an NRC file as its requests, a payment map as
+// its owners' bytes. kap history DIR --prune YYYYMMDD: the kept versions of
+// runs before that day removed.
 // Exit code 0, 1 when something cannot be read or removed, 2 for bad usage.
 #include <iostream>
 #include <map>
@@ -109,8 +110,8 @@ int PrintOwner(const std::string& root, const std::string& quarter, int owner,
     if ((quarter.empty() || shown.substr(shown.find('/') + 1) == quarter) && os::FileExists(folder + name))
       versions[shown].push_back({folder + name, "current"});
   }
-  for (const vat303::KeptVersion& v : vat303::KeptVersions(root, quarter)) {
-    if (v.file != name || v.leftover) continue;
+  for (const vat303::KeptVersion& v : vat303::KeptVersions(root, quarter, name)) {
+    if (v.leftover) continue;
     const auto run = byId.find(v.runId);
     versions[v.agency + "/" + v.quarter].push_back(
         {v.path, "until run " + v.runId +
@@ -161,6 +162,13 @@ int Show(const std::string& root, const std::string& file) {
   const std::string host = os::HostPath(path);
   const std::string base = host.substr(host.rfind('/') + 1);
   if (base.rfind("NRC_BANC.SOL", 0) == 0) return ShowNrc(path, bytes);
+  if (base.rfind("V303.MAP", 0) == 0) {
+    std::cout << path << ": the payment form of each owner's last filing file\n";
+    for (std::size_t owner = 1; owner <= bytes.size(); ++owner)
+      if (bytes[owner - 1] != ' ')
+        std::cout << "  " << format::ZeroPad(static_cast<int>(owner), 4) << " " << bytes[owner - 1] << "\n";
+    return 0;
+  }
   // A kept version lies two folders below its quarter's, a current file one.
   std::string folder = host.substr(0, host.rfind('/'));
   if (host.find("/HISTORIC/") != std::string::npos) folder = folder.substr(0, folder.rfind('/'));
