@@ -49,6 +49,7 @@ struct Pass {
   // The owners whose file asks for each request (tax id, name, amount): where
   // two files ask for equal requests, the map tells whose request it is.
   std::map<std::string, std::set<int>> asking;
+  std::vector<FilingPayment> checked;  // by owner number: a file put in place (or found as it should be) by this pass
   std::string map;            // the payment map as this pass knows it
   char payment = ' ';
   bool journal = false;       // the journal of this pass is begun
@@ -156,7 +157,7 @@ bool EnsureJournal() {
 
 bool Journal(const JournalChange& change) {
   if (!EnsureJournal()) return false;
-  if (JournalAdd(OutputDir, change)) return true;
+  if (JournalAdd(change)) return true;
   Fail(texts::kCannotWrite, JournalPath(OutputDir));
   return false;
 }
@@ -276,6 +277,7 @@ bool OpenFilingPass(bool last) {
     return false;
   }
   pass.files.assign(kOwners, OwnerFiling{});
+  pass.checked.assign(kOwners, FilingPayment{});
   for (const os::DirEntry& e : entries) {
     if (e.isDir) continue;
     const std::string& n = e.name;
@@ -321,6 +323,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
   if (FileOf(owner).there && FileOf(owner).digest == c.digest && sameRequest &&
       pass.map[static_cast<std::size_t>(owner - 1)] == pass.payment) {
     written.insert(FilingFile);
+    pass.checked[static_cast<std::size_t>(owner)] = ReadFilingPayment(bytes);
     return true;
   }
   if (withRequest && !NrcPassHasRoomFor(request.amount)) {
@@ -341,6 +344,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
     return false;
   }
   written.insert(FilingFile);
+  pass.checked[static_cast<std::size_t>(owner)] = ReadFilingPayment(bytes);
   OwnerFiling now;
   now.there = true;
   now.digest = c.digest;
@@ -384,14 +388,17 @@ bool CloseFilingPass() {
   pass.open = false;
   if (CloseNrcPass() != kNrcOk) {
     pass.counts.requestsNotSaved = true;
+    if (pass.journal) EndJournal(OutputDir, false);
     return false;
   }
   // A map byte that could not be written is set by the next run from the
   // journal, which stays for it.
-  if (pass.journal && !pass.mapStale) EndJournal(OutputDir);
+  if (pass.journal) EndJournal(OutputDir, !pass.mapStale);
   return true;
 }
 
 const PassCounts& FilingPassCounts() { return pass.counts; }
+
+const std::vector<FilingPayment>& FilingPassCheckedFiles() { return pass.checked; }
 
 }  // namespace vat303

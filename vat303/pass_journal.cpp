@@ -92,6 +92,9 @@ bool ParseChange(const std::string& line, JournalChange& c) {
 
 }  // namespace
 
+// The journal being written (by the pass at work).
+os::File open;
+
 std::string JournalPath(const std::string& folder) { return folder + "V303.JNL"; }
 
 bool BeginJournal(const std::string& folder, const JournalHead& h) {
@@ -100,13 +103,16 @@ bool BeginJournal(const std::string& folder, const JournalHead& h) {
                            "|" + FitText(h.year, 4) + "|" + FitText(h.period, 2) + "|" +
                            FitText(h.presenterTaxId, 9) + "|" + FitText(h.account, 20) + "|" +
                            FitText(h.ibanPrefix, 4) + "\n";
-  return ReplaceFile(JournalPath(folder), line, true);
+  os::Close(open);
+  return ReplaceFile(JournalPath(folder), line, true) && os::Open(open, JournalPath(folder), "ab");
 }
 
-bool JournalAdd(const std::string& folder, const JournalChange& c) {
+bool JournalAdd(const JournalChange& c) {
   std::string line = std::string(c.put ? "P|" : "D|") + format::ZeroPad(c.owner, 4) + "|" + Request(c.takenOut, c.out);
   if (c.put) line += "|" + Hex(c.digest) + "|" + Request(c.added, c.in);
-  return os::AppendFile(JournalPath(folder), line + "\n");
+  // Seeking hands what the stream holds to the system (the line is then
+  // safe from a crash of the program) and tells whether it could be written.
+  return os::IsOpen(open) && os::Write(open, line + "\n") && os::Seek(open, 0);
 }
 
 bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalChange>& changes) {
@@ -132,8 +138,9 @@ bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalC
   return true;
 }
 
-bool EndJournal(const std::string& folder) {
-  return os::DeleteFile(JournalPath(folder)) || !os::FileExists(JournalPath(folder));
+bool EndJournal(const std::string& folder, bool remove) {
+  os::Close(open);
+  return !remove || os::DeleteFile(JournalPath(folder)) || !os::FileExists(JournalPath(folder));
 }
 
 }  // namespace vat303
