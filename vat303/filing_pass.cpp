@@ -144,12 +144,7 @@ bool EnsureJournal() {
   JournalHead head;
   head.nrcDigest = NrcPassFileDigest();
   head.payment = pass.payment;
-  head.model = NrcRequest.model;
-  head.year = NrcRequest.year;
-  head.period = NrcRequest.period;
-  head.presenterTaxId = NrcRequest.presenterTaxId;
-  head.account = NrcRequest.account;
-  head.ibanPrefix = NrcRequest.ibanPrefix;
+  head.presenter = NrcRequest;
   pass.journal = BeginJournal(OutputDir, head);
   if (!pass.journal) Fail(texts::kCannotWrite, JournalPath(OutputDir));
   return pass.journal;
@@ -200,12 +195,7 @@ bool RepairFolder(const std::string& folder) {
   }
   const bool asFound = NrcPassFileDigest() == head.nrcDigest;
   const NrcRequestFields kept = NrcRequest;
-  NrcRequest.model = head.model;
-  NrcRequest.year = head.year;
-  NrcRequest.period = head.period;
-  NrcRequest.presenterTaxId = head.presenterTaxId;
-  NrcRequest.account = head.account;
-  NrcRequest.ibanPrefix = head.ibanPrefix;
+  NrcRequest = head.presenter;  // the owner part is set change by change
   std::vector<int> concerned;
   bool ok = true;
   for (const JournalChange& c : changes) {

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "vat303/nrc_file.h"
+
 namespace vat303 {
 
 struct JournalRequest {
@@ -42,7 +44,7 @@ struct JournalChange {
 struct JournalHead {
   std::uint64_t nrcDigest = 0;
   char payment = ' ';
-  std::string model, year, period, presenterTaxId, account, ibanPrefix;
+  NrcRequestFields presenter;  // its presenter part: model, year, period, tax id, account, IBAN prefix
 };
 
 std::string JournalPath(const std::string& folder);
