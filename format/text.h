@@ -30,8 +30,9 @@ std::string FitText(const std::string& text, std::size_t width);
 // other byte becomes a blank.
 char ReduceChar(char c);
 
-// A 64-bit digest of bytes (FNV-1a), to tell whether a file is still the
-// one a run wrote or read; `h` carries a digest on over several pieces.
+// A 64-bit digest of bytes, to tell whether a file is still the one a run
+// wrote or read (not against a forger); `h` carries a digest on over
+// several pieces, each but the last a multiple of 8 bytes long.
 constexpr std::uint64_t kBytesHashStart = 1469598103934665603ULL;
 std::uint64_t BytesHash(const char* data, std::size_t size, std::uint64_t h = kBytesHashStart);
 inline std::uint64_t BytesHash(const std::string& bytes) { return BytesHash(bytes.data(), bytes.size()); }

@@ -50,6 +50,9 @@ int FindField(const char* pageId, FieldSource source, int nth = 0);
 // The text of field `index` of FilingFields() in the file; empty when the
 // file has not the field's page or ends before the field does.
 std::string_view FieldInFile(std::string_view bytes, int index, bool annualPages);
+// Where field `index` starts in a file with or without the annual pages;
+// -1 when such a file has not the field's page.
+int FieldOffset(int index, bool annualPages);
 // Whether `value` has the form of the field's kind: digits, the constant,
 // blanks, allowed characters. A constant that changes with the period may
 // hold either of its texts.

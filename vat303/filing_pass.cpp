@@ -51,6 +51,7 @@ struct Pass {
   // The owners whose file asks for each request (tax id, name, amount): where
   // two files ask for equal requests, the map tells whose request it is.
   std::map<std::string, std::set<int>> asking;
+  std::vector<FilingPayment> checked;  // by owner number: a file put in place (or found as it should be) by this pass
   std::string map;            // the payment map as this pass knows it
   char payment = ' ';
   bool journal = false;       // the journal of this pass is begun
@@ -145,12 +146,7 @@ bool EnsureJournal() {
   JournalHead head;
   head.nrcDigest = NrcPassFileDigest();
   head.payment = pass.payment;
-  head.model = NrcRequest.model;
-  head.year = NrcRequest.year;
-  head.period = NrcRequest.period;
-  head.presenterTaxId = NrcRequest.presenterTaxId;
-  head.account = NrcRequest.account;
-  head.ibanPrefix = NrcRequest.ibanPrefix;
+  head.presenter = NrcRequest;
   pass.journal = BeginJournal(OutputDir, head);
   if (!pass.journal) Fail(texts::kCannotWrite, JournalPath(OutputDir));
   return pass.journal;
@@ -158,7 +154,7 @@ bool EnsureJournal() {
 
 bool Journal(const JournalChange& change) {
   if (!EnsureJournal()) return false;
-  if (JournalAdd(OutputDir, change)) return true;
+  if (JournalAdd(change)) return true;
   Fail(texts::kCannotWrite, JournalPath(OutputDir));
   return false;
 }
@@ -201,12 +197,7 @@ bool RepairFolder(const std::string& folder) {
   }
   const bool asFound = NrcPassFileDigest() == head.nrcDigest;
   const NrcRequestFields kept = NrcRequest;
-  NrcRequest.model = head.model;
-  NrcRequest.year = head.year;
-  NrcRequest.period = head.period;
-  NrcRequest.presenterTaxId = head.presenterTaxId;
-  NrcRequest.account = head.account;
-  NrcRequest.ibanPrefix = head.ibanPrefix;
+  NrcRequest = head.presenter;  // the owner part is set change by change
   std::vector<int> concerned;
   bool ok = true;
   for (const JournalChange& c : changes) {
@@ -278,6 +269,7 @@ bool OpenFilingPass(bool last) {
     return false;
   }
   pass.files.assign(kOwners, OwnerFiling{});
+  pass.checked.assign(kOwners, FilingPayment{});
   for (const os::DirEntry& e : entries) {
     if (e.isDir) continue;
     const std::string& n = e.name;
@@ -323,6 +315,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
   if (FileOf(owner).there && FileOf(owner).digest == c.digest && sameRequest &&
       pass.map[static_cast<std::size_t>(owner - 1)] == pass.payment) {
     written.insert(FilingFile);
+    pass.checked[static_cast<std::size_t>(owner)] = ReadFilingPayment(bytes);
     return true;
   }
   if (withRequest && !NrcPassHasRoomFor(request.amount)) {
@@ -350,6 +343,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
   }
   pass.counts.replaced += replacing;
   written.insert(FilingFile);
+  pass.checked[static_cast<std::size_t>(owner)] = ReadFilingPayment(bytes);
   OwnerFiling now;
   now.there = true;
   now.digest = c.digest;
@@ -395,6 +389,7 @@ bool CloseFilingPass() {
   std::uint64_t nrc = 0;
   if (CloseNrcPass(RunId().empty() ? nullptr : &nrc) != kNrcOk) {
     pass.counts.requestsNotSaved = true;
+    if (pass.journal) EndJournal(OutputDir, false);
     return false;
   }
   // The folder's outputs as the pass leaves them: each filing file's owner
@@ -409,10 +404,12 @@ bool CloseFilingPass() {
   pass.counts.closed = true;
   // A map byte that could not be written is set by the next run from the
   // journal, which stays for it.
-  if (pass.journal && !pass.mapStale) EndJournal(OutputDir);
+  if (pass.journal) EndJournal(OutputDir, !pass.mapStale);
   return true;
 }
 
 const PassCounts& FilingPassCounts() { return pass.counts; }
+
+const std::vector<FilingPayment>& FilingPassCheckedFiles() { return pass.checked; }
 
 }  // namespace vat303

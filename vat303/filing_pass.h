@@ -15,6 +15,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "vat303/filing_rules.h"
 
 namespace vat303 {
 
@@ -65,5 +68,9 @@ bool RemoveFilingFile(int owner);
 bool CloseFilingPass();
 
 const PassCounts& FilingPassCounts();
+// By owner number: what the filing files this pass put in place (or found
+// as they should be) say of their payment, each checked by the filing
+// rules first; a type ' ' for the other owners.
+const std::vector<FilingPayment>& FilingPassCheckedFiles();
 
 }  // namespace vat303

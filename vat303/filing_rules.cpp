@@ -60,6 +60,33 @@ std::vector<int> FieldsWhere(Test test) {
   return out;
 }
 
+// Fields of a rule that checks many of them in every file a run writes:
+// their places found once, in files without [0] and with [1] the annual
+// pages (a field of an annual page has none in the first).
+struct Place {
+  std::size_t offset, width;
+  const FilingField* field;
+};
+using Places = std::array<std::vector<Place>, 2>;
+
+Places PlacesOf(const std::vector<int>& fields) {
+  Places out;
+  for (std::size_t annual = 0; annual < 2; ++annual)
+    for (int i : fields) {
+      const FilingField& f = FilingFields()[static_cast<std::size_t>(i)];
+      const int offset = FieldOffset(i, annual == 1);
+      if (offset >= 0) out[annual].push_back({static_cast<std::size_t>(offset), static_cast<std::size_t>(f.width), &f});
+    }
+  return out;
+}
+
+// The text of a place in the file; empty when the file ends before it.
+std::string_view At(const Reading& r, const Place& p) {
+  return p.offset + p.width <= r.bytes.size() ? r.bytes.substr(p.offset, p.width) : std::string_view();
+}
+
+const std::vector<Place>& In(const Reading& r, const Places& places) { return places[r.annual ? 1 : 0]; }
+
 char Letter(std::string_view text) { return text.empty() ? ' ' : text.front(); }
 
 // The later rates apply after 2024 and in every fourth quarter: by the
@@ -79,11 +106,11 @@ bool IsBankPage(const FilingPage& page) { return std::string_view(page.id) == "D
 
 // Every field but those of the bank page, which has a rule of its own.
 bool FollowsDesign(const Reading& r) {
-  static const std::vector<int> fields =
-      FieldsWhere([](const FilingField&, const FilingPage& p) { return !IsBankPage(p); });
-  for (int i : fields) {
-    const std::string_view text = FieldInFile(r.bytes, i, r.annual);
-    if (!text.empty() && !HasFieldForm(FilingFields()[static_cast<std::size_t>(i)], text)) return false;
+  static const Places places =
+      PlacesOf(FieldsWhere([](const FilingField&, const FilingPage& p) { return !IsBankPage(p); }));
+  for (const Place& p : In(r, places)) {
+    const std::string_view text = At(r, p);
+    if (!text.empty() && !HasFieldForm(*p.field, text)) return false;
   }
   return true;
 }
@@ -120,20 +147,22 @@ bool SamePeriod(const Reading& r) {
 }
 
 bool UnusedBoxesZero(const Reading& r) {
-  static const std::vector<int> zeros =
-      FieldsWhere([](const FilingField& f, const FilingPage&) { return f.source == S::Zero; });
-  for (int i : zeros) {
+  static const Places zeros =
+      PlacesOf(FieldsWhere([](const FilingField& f, const FilingPage&) { return f.source == S::Zero; }));
+  constexpr std::string_view kZero = "00000000000000000";
+  for (const Place& p : In(r, zeros)) {
+    const std::string_view text = At(r, p);
     std::int64_t v = 0;
-    if (AmountCents(FieldInFile(r.bytes, i, r.annual), v) && v != 0) return false;
+    if (text != kZero && AmountCents(text, v) && v != 0) return false;
   }
   return true;
 }
 
 bool NoNegativeZero(const Reading& r) {
-  static const std::vector<int> amounts =
-      FieldsWhere([](const FilingField& f, const FilingPage&) { return f.kind == FieldKind::Amount; });
-  for (int i : amounts) {
-    const std::string_view text = FieldInFile(r.bytes, i, r.annual);
+  static const Places amounts =
+      PlacesOf(FieldsWhere([](const FilingField& f, const FilingPage&) { return f.kind == FieldKind::Amount; }));
+  for (const Place& p : In(r, amounts)) {
+    const std::string_view text = At(r, p);
     if (!text.empty() && text.front() == 'N' && text.find_first_not_of('0', 1) == std::string_view::npos) return false;
   }
   return true;
@@ -242,11 +271,10 @@ bool CashAmountsWithTheirFlag(const Reading& r) {
 // The program sends no account: the bank page is the same empty page
 // whatever the type letter and payment form.
 bool BankPageEmpty(const Reading& r) {
-  static const std::vector<int> page =
-      FieldsWhere([](const FilingField&, const FilingPage& p) { return IsBankPage(p); });
-  for (int i : page) {
-    const std::string_view text = FieldInFile(r.bytes, i, r.annual);
-    if (!text.empty() && !HasFieldForm(FilingFields()[static_cast<std::size_t>(i)], text)) return false;
+  static const Places page = PlacesOf(FieldsWhere([](const FilingField&, const FilingPage& p) { return IsBankPage(p); }));
+  for (const Place& p : In(r, page)) {
+    const std::string_view text = At(r, p);
+    if (!text.empty() && !HasFieldForm(*p.field, text)) return false;
   }
   return true;
 }

@@ -167,7 +167,7 @@ int Load(Image& im) {
   os::File f;
   if (!os::Open(f, im.path, "rb")) return kNrcReadError;
   const std::size_t length = im.record - 2;
-  std::string chunk(im.record * 256, '\0');
+  std::string chunk(im.record * 256, '\0');  // a multiple of 8 bytes, for the digest
   long long offset = 0;
   long long first = -1;
   long long index = 0;

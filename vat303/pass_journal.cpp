@@ -62,21 +62,28 @@ bool ParseChange(const std::string& line, JournalChange& c) {
 
 }  // namespace
 
+// The journal being written (by the pass at work).
+os::File open;
+
 std::string JournalPath(const std::string& folder) { return folder + "V303.JNL"; }
 
 bool BeginJournal(const std::string& folder, const JournalHead& h) {
   using format::FitText;
-  const std::string line = kMagic + format::DigestText(h.nrcDigest) + "|" + std::string(1, h.payment) + "|" + FitText(h.model, 3) +
-                           "|" + FitText(h.year, 4) + "|" + FitText(h.period, 2) + "|" +
-                           FitText(h.presenterTaxId, 9) + "|" + FitText(h.account, 20) + "|" +
-                           FitText(h.ibanPrefix, 4) + "\n";
-  return ReplaceFile(JournalPath(folder), line, true);
+  const NrcRequestFields& p = h.presenter;
+  const std::string line = kMagic + format::DigestText(h.nrcDigest) + "|" + std::string(1, h.payment) + "|" +
+                           FitText(p.model, 3) + "|" + FitText(p.year, 4) + "|" + FitText(p.period, 2) + "|" +
+                           FitText(p.presenterTaxId, 9) + "|" + FitText(p.account, 20) + "|" +
+                           FitText(p.ibanPrefix, 4) + "\n";
+  os::Close(open);
+  return ReplaceFile(JournalPath(folder), line, true) && os::Open(open, JournalPath(folder), "ab");
 }
 
-bool JournalAdd(const std::string& folder, const JournalChange& c) {
+bool JournalAdd(const JournalChange& c) {
   std::string line = std::string(c.put ? "P|" : "D|") + format::ZeroPad(c.owner, 4) + "|" + Request(c.takenOut, c.out);
   if (c.put) line += "|" + format::DigestText(c.digest) + "|" + Request(c.added, c.in);
-  return os::AppendFile(JournalPath(folder), line + "\n");
+  // Seeking hands what the stream holds to the system (the line is then
+  // safe from a crash of the program) and tells whether it could be written.
+  return os::IsOpen(open) && os::Write(open, line + "\n") && os::Seek(open, 0);
 }
 
 bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalChange>& changes) {
@@ -88,12 +95,12 @@ bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalC
   const std::vector<std::string> f = format::SplitText(bytes.substr(0, end), '|');
   if (f.size() != 10 || f[3].size() != 1 || !format::ParseDigestText(f[2], h.nrcDigest)) return false;
   h.payment = f[3][0];
-  h.model = f[4];
-  h.year = f[5];
-  h.period = f[6];
-  h.presenterTaxId = f[7];
-  h.account = f[8];
-  h.ibanPrefix = f[9];
+  h.presenter.model = f[4];
+  h.presenter.year = f[5];
+  h.presenter.period = f[6];
+  h.presenter.presenterTaxId = f[7];
+  h.presenter.account = f[8];
+  h.presenter.ibanPrefix = f[9];
   // Whole lines only: a line without its end was cut before its change began.
   for (std::size_t from = end + 1; (end = bytes.find('\n', from)) != std::string::npos; from = end + 1) {
     JournalChange c;
@@ -102,8 +109,9 @@ bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalC
   return true;
 }
 
-bool EndJournal(const std::string& folder) {
-  return os::DeleteFile(JournalPath(folder)) || !os::FileExists(JournalPath(folder));
+bool EndJournal(const std::string& folder, bool remove) {
+  os::Close(open);
+  return !remove || os::DeleteFile(JournalPath(folder)) || !os::FileExists(JournalPath(folder));
 }
 
 }  // namespace vat303

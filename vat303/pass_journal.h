@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "vat303/nrc_file.h"
+
 namespace vat303 {
 
 struct JournalRequest {
@@ -42,19 +44,23 @@ struct JournalChange {
 struct JournalHead {
   std::uint64_t nrcDigest = 0;
   char payment = ' ';
-  std::string model, year, period, presenterTaxId, account, ibanPrefix;
+  NrcRequestFields presenter;  // its presenter part: model, year, period, tax id, account, IBAN prefix
 };
 
 std::string JournalPath(const std::string& folder);
 
-// Puts a new journal with its first line in place. False when it cannot be
-// written.
+// Puts a new journal with its first line in place and keeps it open for
+// the changes. False when it cannot be written.
 bool BeginJournal(const std::string& folder, const JournalHead& head);
-// Appends one change. False when it cannot be written.
-bool JournalAdd(const std::string& folder, const JournalChange& change);
+// Appends one change to the journal begun last (handed to the system at
+// once, so a crash of the program cannot lose it). False when it cannot be
+// written.
+bool JournalAdd(const JournalChange& change);
 // Reads a journal left in `folder`: false when there is none or its first
 // line cannot be read; `changes` holds every whole line after it.
 bool ReadJournal(const std::string& folder, JournalHead& head, std::vector<JournalChange>& changes);
-bool EndJournal(const std::string& folder);
+// Closes the journal begun last, and deletes the journal of `folder` when
+// `remove` (for the next run to find it when not).
+bool EndJournal(const std::string& folder, bool remove = true);
 
 }  // namespace vat303

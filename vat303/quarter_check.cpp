@@ -91,11 +91,18 @@ namespace {
 
 // Which owners of the folder have here their most recently written filing
 // file under dataRoot. A file elsewhere written in the same clock tick
-// leaves it unknown which came last: the map is then not compared.
-std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& folder, const std::vector<int>& owners) {
+// leaves it unknown which came last: the map is then not compared. The
+// owners `checked` by the caller are taken as having theirs here.
+std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& folder, const std::vector<int>& owners,
+                             const std::vector<FilingPayment>* checked) {
   std::vector<bool> latest(kMapSize + 1, false);
   std::vector<std::int64_t> written(kMapSize + 1, -1);
   for (int owner : owners) latest[static_cast<std::size_t>(owner)] = true;
+  // Files elsewhere are looked at only for the owners left.
+  std::vector<bool> open = latest;
+  if (checked)
+    for (std::size_t owner = 0; owner < checked->size() && owner < open.size(); ++owner)
+      if ((*checked)[owner].type != ' ') open[owner] = false;
   const std::string here = AgencyAndQuarter(folder);
   for (const std::string& other : AllQuarterFolders(dataRoot)) {
     if (AgencyAndQuarter(other) == here) continue;
@@ -103,7 +110,7 @@ std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& fol
     if (!os::ListDir(other, entries)) continue;
     for (const os::DirEntry& e : entries) {
       const std::size_t owner = static_cast<std::size_t>(OwnerOfName(e.name));
-      if (owner == 0 || e.isDir || !latest[owner]) continue;
+      if (owner == 0 || e.isDir || !latest[owner] || !open[owner]) continue;
       if (written[owner] < 0) written[owner] = os::ModifiedNs(folder + e.name);
       if (os::ModifiedNs(other + e.name) >= written[owner]) latest[owner] = false;
     }
@@ -124,9 +131,11 @@ std::string RequestKey(const std::string& taxId, const std::string& name, std::i
 }
 
 // One filing file: its rules, its byte of the map, the request it asks for.
-void CheckFilingFile(const std::string& name, const std::string& bytes, const std::string& year, int quarter,
-                     char mapByte, std::map<std::string, RequestSlot>& slots, FolderCheck& out) {
-  const FilingPayment payment = ReadFilingPayment(bytes);
+// One filing file; `bytes` null for a file the caller checked itself, whose
+// rules are not run again.
+void CheckFilingFile(const std::string& name, const FilingPayment& payment, const std::string* bytes,
+                     const std::string& year, int quarter, char mapByte, std::map<std::string, RequestSlot>& slots,
+                     FolderCheck& out) {
   const bool mapFits = (mapByte == 'N' || mapByte == 'D' || mapByte == 'E') && TypeFitsPayment(payment.type, mapByte);
   if (mapByte != 0 && !mapFits) Fault(out, name, kMapByte);
 
@@ -134,8 +143,9 @@ void CheckFilingFile(const std::string& name, const std::string& bytes, const st
   context.year = year;
   context.quarter = quarter;
   if (mapFits) context.payment = mapByte;
-  for (const RuleBreak& b : CheckFilingRules(bytes, context))
-    out.faults.push_back({name, b.rule->name, b.rule->fields, 0, b.message});
+  if (bytes)
+    for (const RuleBreak& b : CheckFilingRules(*bytes, context))
+      out.faults.push_back({name, b.rule->name, b.rule->fields, 0, b.message});
 
   if (!payment.resultKnown || payment.result <= 0 || payment.type == 'U') return;
   RequestSlot& slot = slots[RequestKey(payment.taxId, payment.name, payment.result)];
@@ -172,7 +182,7 @@ void ReadRequests(const std::string& path, const std::string& year, int quarter,
 }  // namespace
 
 FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& folderGiven, const std::string& year,
-                              int quarter) {
+                              int quarter, const std::vector<FilingPayment>* checked) {
   FolderCheck out;
   out.folder = folderGiven;
   const std::string folder = WithSlash(folderGiven);
@@ -196,19 +206,25 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
   std::string map;
   const bool mapWhole = os::ReadFile(WithSlash(dataRoot) + "DADES/V303.MAP", map) && map.size() >= kMapSize;
   if (!owners.empty() && !mapWhole) Fault(out, "", kNoMap);
-  const std::vector<bool> latest = LatestHere(WithSlash(dataRoot), folder, owners);
+  const std::vector<bool> latest = LatestHere(WithSlash(dataRoot), folder, owners, checked);
 
   std::map<std::string, RequestSlot> slots;
   for (std::size_t i = 0; i < owners.size(); ++i) {
     const std::size_t owner = static_cast<std::size_t>(owners[i]);
     const std::string& name = names[i];
+    const char mapByte = mapWhole && latest[owner] ? map[owner - 1] : 0;
+    if (checked && owner < checked->size() && (*checked)[owner].type != ' ') {
+      ++out.files;
+      CheckFilingFile(name, (*checked)[owner], nullptr, year, quarter, mapByte, slots, out);
+      continue;
+    }
     std::string bytes;
     if (!os::ReadFile(folder + name, bytes)) {
       Fault(out, name, kUnreadable);
       continue;
     }
     ++out.files;
-    CheckFilingFile(name, bytes, year, quarter, mapWhole && latest[owner] ? map[owner - 1] : 0, slots, out);
+    CheckFilingFile(name, ReadFilingPayment(bytes), &bytes, year, quarter, mapByte, slots, out);
   }
   if (nrc) ReadRequests(folder + kNrcName, year, quarter, slots, out);
 

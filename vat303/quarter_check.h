@@ -35,9 +35,14 @@ struct FolderCheck {
 // quarter under it, so a byte is compared only with the owner's most
 // recently written filing file (by modification time).
 // Files "~NAME.tmp" of a writer at work are passed over; a journal "V303.JNL"
-// left by an interrupted run is a fault of the folder.
+// left by an interrupted run is a fault of the folder. `checked`, when
+// given, holds by owner number what the caller knows of the filing files it
+// has just checked by the filing rules and whose map byte it has just set
+// (a run, before and after it put them in place; a type ' ' for the
+// others): those files are not read again, and each is taken as its owner's
+// latest file.
 FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& folder, const std::string& year,
-                              int quarter);
+                              int quarter, const std::vector<FilingPayment>* checked = nullptr);
 
 // The rules of a folder beyond those of its filing files: its journal, its
 // files, its NRC file, the requests against the filing files, the map.
