@@ -178,11 +178,11 @@ void SetInsertToggle(bool on);
 // this layer fail as a full disk or a refused permission would: the call
 // fails with errno set and nothing of it reaches the disk (an in-place
 // WriteFile that meets a full disk leaves the file empty, as the disk would).
-// What counts: WriteFile, AppendFile, WriteFileAtomic and LinkFile one write
-// each (and WriteFileAtomic's replacement one rename); Open for writing one write, and
-// one more per Write and Truncate; RenameFile one rename; MakeDir and each
-// level MakeDirs creates one directory creation. Lock files and deletions
-// do not count. The record manager reports its database writes here too.
+// What counts: WriteFile, AppendFile, WriteFileAtomic and LinkFile one
+// write each (and WriteFileAtomic's replacement one rename); Open for
+// writing one write, and one more per Write and Truncate; RenameFile one
+// rename; MakeDir and each level MakeDirs creates one directory creation.
+// Lock files and deletions do not count. The record manager reports its database writes here too.
 //
 // The plan comes from the environment when the program starts, and the
 // variables are then removed, so the programs it starts run without one:

@@ -42,8 +42,10 @@ std::string Shown(const std::string& stamp) {
   return text;
 }
 
+// The quarter folder's name of a date YYYYMMDD: "303M2024.2T".
 std::string QuarterOf(const std::string& date) {
-  return date.size() < 6 ? "" : "303M" + date.substr(0, 4) + "." + std::to_string((std::stoi(date.substr(4, 2)) + 2) / 3) + "T";
+  if (date.size() < 6) return "";
+  return "303M" + date.substr(0, 4) + "." + std::to_string((std::stoi(date.substr(4, 2)) + 2) / 3) + "T";
 }
 
 std::string Euros(std::int64_t cents) {
