@@ -184,9 +184,11 @@ bool BeginRunLog() {
   for (int n = 2; ids.count(id); ++n) id = stamp + "-" + std::to_string(n);
   long long size = 0;
   const std::string start = LineStart(path, size);
-  // The run's byte is taken before its line is there for another run to see.
-  const bool ok = os::LockByte(state.running, LockPath(state.root), 1 + size, 0) &&
-                  os::AppendFile(path, start + BeginLine(id, unended) + "\n");
+  // The run's byte is taken before its line is there for another run to
+  // see. (It is held already only where the log was emptied under a run
+  // still going, whose byte then stands for both.)
+  os::LockByte(state.running, LockPath(state.root), 1 + size, 0);
+  const bool ok = os::AppendFile(path, start + BeginLine(id, unended) + "\n");
   os::Unlock(lock);
   if (!ok) {
     os::Unlock(state.running);
