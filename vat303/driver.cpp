@@ -163,7 +163,8 @@ void LogPass() {
 // The folder as it leaves the pass, checked as kap check303 checks it: any
 // fault is said (file, rule and message), and the run did not succeed.
 void CheckFolder() {
-  const FolderCheck check = CheckAgencyFolder(settings::DataRoot, OutputDir, Year, Quarter, &FilingPassCheckedFiles());
+  const std::vector<const FilingPayment*> checked = FilingPassCheckedFiles();
+  const FolderCheck check = CheckAgencyFolder(settings::DataRoot, OutputDir, Year, Quarter, &checked);
   if (check.faults.empty()) return;
   std::vector<std::string> lines;
   for (const FolderFault& f : check.faults)

@@ -169,42 +169,5 @@ FilingOutcome WriteFilingFile() {
   return FilingOutcome::Written;
 }
 
-bool FilingFileRequest(const std::string& bytes, NrcRequestFields& request) {
-  // Page 01's return type, tax identifier and name, and page 03's result,
-  // found in the design (the annual pages come after both).
-  struct Place {
-    FieldSource source;
-    int page;
-    int offset = -1;
-    int width = 0;
-  };
-  static const std::vector<Place> places = [] {
-    std::vector<Place> out = {{FieldSource::ReturnType, 2}, {FieldSource::OwnerTaxId, 2},
-                              {FieldSource::FilingName, 2}, {FieldSource::FinalResult, 3}};
-    for (Place& p : out) {
-      int start = 0;
-      for (int i = 0; i < p.page; ++i) start += FilingPages()[static_cast<std::size_t>(i)].length;
-      for (const FilingField& f : FilingFields())
-        if (f.page == p.page && f.source == p.source && p.offset < 0) {
-          p.offset = start + f.position - 1;
-          p.width = f.width;
-        }
-    }
-    return out;
-  }();
-  for (const Place& p : places)
-    if (p.offset < 0 || bytes.size() < static_cast<std::size_t>(p.offset + p.width)) return false;
-  const auto field = [&](const Place& p, int width) {
-    return bytes.substr(static_cast<std::size_t>(p.offset), static_cast<std::size_t>(width));
-  };
-  const std::string result = field(places[3], places[3].width);
-  if (bytes[static_cast<std::size_t>(places[0].offset)] != 'I' ||
-      result.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  request.ownerTaxId = field(places[1], 9);
-  request.name = field(places[2], 38);
-  request.amount = std::stoll(result);
-  return request.amount > 0;
-}
 
 }  // namespace vat303

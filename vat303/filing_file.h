@@ -22,12 +22,6 @@ enum class FilingOutcome {
 // FilesWritten only when all of that succeeded.
 FilingOutcome WriteFilingFile();
 
-// The NRC request a filing file asks for when it is filed with payment "N":
-// its tax identifier, the first 38 characters of its name field and its
-// final result, when that is positive and the return type is "I". Fills the
-// owner part of `request`; false when the file asks for none (or is too
-// short to be a filing file).
-bool FilingFileRequest(const std::string& bytes, NrcRequestFields& request);
 
 // The 80-character name field of the current owner ("" when nothing of the
 // name can be filed).

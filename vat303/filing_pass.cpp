@@ -3,8 +3,8 @@
 // did not end.
 #include "vat303/filing_pass.h"
 
+#include <algorithm>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -40,18 +40,22 @@ constexpr std::size_t kOwnersListed = 20;
 struct OwnerFiling {
   bool there = false;
   bool unreadable = false;
+  bool checked = false;       // put in place (or found as it should be) by this pass, the rules checked first
   std::uint64_t digest = 0;
-  bool asks = false;          // of type "I" with a positive result: it asks for `request` when filed with N
-  JournalRequest request;
+  FilingPayment payment;      // what it says of its payment: its type letter, result, tax id and name
 };
+
+// A file of type "I" with a positive result asks for a request when it is
+// filed with payment N: its tax id, name and result.
+bool Asks(const OwnerFiling& f) { return f.payment.type == 'I' && f.payment.resultKnown && f.payment.result > 0; }
+JournalRequest RequestOf(const OwnerFiling& f) { return {f.payment.taxId, f.payment.name, f.payment.result}; }
 
 struct Pass {
   bool open = false;
   std::vector<OwnerFiling> files;  // by owner number
   // The owners whose file asks for each request (tax id, name, amount): where
   // two files ask for equal requests, the map tells whose request it is.
-  std::map<std::string, std::set<int>> asking;
-  std::vector<FilingPayment> checked;  // by owner number: a file put in place (or found as it should be) by this pass
+  std::map<std::string, std::vector<int>> asking;
   std::string map;            // the payment map as this pass knows it
   char payment = ' ';
   bool journal = false;       // the journal of this pass is begun
@@ -61,9 +65,20 @@ struct Pass {
 };
 Pass pass;
 
-// The filing files this run has written, by path: a later pass of the run
-// over the same folder never takes them away.
-std::set<std::string> written;
+// The filing files this run has written, by folder and owner number: a
+// later pass of the run over the same folder never takes them away.
+std::map<std::string, std::vector<bool>> written;
+
+bool WrittenInRun(int owner) {
+  auto folder = written.find(OutputDir);
+  return folder != written.end() && folder->second[static_cast<std::size_t>(owner)];
+}
+
+void NoteWritten(int owner) {
+  std::vector<bool>& folder = written[OutputDir];
+  folder.resize(kOwners, false);
+  folder[static_cast<std::size_t>(owner)] = true;
+}
 
 char RunPayment() { return forms::SelPayment.empty() ? ' ' : forms::SelPayment[0]; }
 
@@ -95,21 +110,29 @@ OwnerFiling& FileOf(int owner) { return pass.files[static_cast<std::size_t>(owne
 // What the pass knows of the owner's file from now on.
 void Note(int owner, const OwnerFiling& file) {
   OwnerFiling& f = FileOf(owner);
-  if (f.asks) pass.asking[KeyOf(f.request)].erase(owner);
+  if (Asks(f)) {
+    std::vector<int>& owners = pass.asking[KeyOf(RequestOf(f))];
+    owners.erase(std::remove(owners.begin(), owners.end(), owner), owners.end());
+  }
   f = file;
-  if (f.asks) pass.asking[KeyOf(f.request)].insert(owner);
+  if (Asks(f)) pass.asking[KeyOf(RequestOf(f))].push_back(owner);
+}
+
+// A filing file of `bytes` (the pass's own when `checked`).
+OwnerFiling Filing(const std::string& bytes, bool checked) {
+  OwnerFiling f;
+  f.there = true;
+  f.checked = checked;
+  f.digest = format::BytesHash(bytes);
+  f.payment = ReadFilingPayment(bytes);
+  return f;
 }
 
 OwnerFiling Read(const std::string& path) {
-  OwnerFiling f;
   std::string bytes;
-  f.there = os::ReadFile(path, bytes);
-  f.unreadable = !f.there && os::FileExists(path);
-  f.there = f.there || f.unreadable;
-  f.digest = format::BytesHash(bytes);
-  NrcRequestFields r = NrcRequest;
-  f.asks = FilingFileRequest(bytes, r);
-  if (f.asks) f.request = AsJournal(r);
+  if (os::ReadFile(path, bytes)) return Filing(bytes, false);
+  OwnerFiling f;
+  f.there = f.unreadable = os::FileExists(path);
   return f;
 }
 
@@ -128,16 +151,17 @@ bool HeldRequest(int owner, JournalRequest& request) {
   const OwnerFiling& f = FileOf(owner);
   if (!f.there) return false;
   NrcPassKeepFile();
-  if (!f.asks) return false;
+  if (!Asks(f)) return false;
+  const JournalRequest asked = RequestOf(f);
   NrcRequestFields r = NrcRequest;
-  r.ownerTaxId = f.request.taxId;
-  r.name = f.request.name;
-  r.amount = f.request.amount;
+  r.ownerTaxId = asked.taxId;
+  r.name = asked.name;
+  r.amount = asked.amount;
   int others = 0;
-  for (int other : pass.asking[KeyOf(f.request)])
+  for (int other : pass.asking[KeyOf(asked)])
     others += other != owner && pass.map[static_cast<std::size_t>(other - 1)] == 'N';
   if (NrcPassCount(r) <= others) return false;
-  request = f.request;
+  request = asked;
   return true;
 }
 
@@ -269,7 +293,6 @@ bool OpenFilingPass(bool last) {
     return false;
   }
   pass.files.assign(kOwners, OwnerFiling{});
-  pass.checked.assign(kOwners, FilingPayment{});
   for (const os::DirEntry& e : entries) {
     if (e.isDir) continue;
     const std::string& n = e.name;
@@ -314,8 +337,8 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
   const bool sameRequest = c.takenOut == c.added && (!c.added || SameRequest(c.out, c.in));
   if (FileOf(owner).there && FileOf(owner).digest == c.digest && sameRequest &&
       pass.map[static_cast<std::size_t>(owner - 1)] == pass.payment) {
-    written.insert(FilingFile);
-    pass.checked[static_cast<std::size_t>(owner)] = ReadFilingPayment(bytes);
+    NoteWritten(owner);
+    FileOf(owner).checked = true;
     return true;
   }
   if (withRequest && !NrcPassHasRoomFor(request.amount)) {
@@ -331,7 +354,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
     return false;
   }
   // An earlier run's file with other bytes is kept before it is replaced.
-  const bool replacing = FileOf(owner).there && FileOf(owner).digest != c.digest && !written.count(FilingFile);
+  const bool replacing = FileOf(owner).there && FileOf(owner).digest != c.digest && !WrittenInRun(owner);
   if (replacing && !KeepVersion(FilingFile)) {
     os::DeleteFile(TempPathFor(FilingFile));
     return false;
@@ -342,15 +365,8 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
     return false;
   }
   pass.counts.replaced += replacing;
-  written.insert(FilingFile);
-  pass.checked[static_cast<std::size_t>(owner)] = ReadFilingPayment(bytes);
-  OwnerFiling now;
-  now.there = true;
-  now.digest = c.digest;
-  NrcRequestFields asked = NrcRequest;
-  now.asks = FilingFileRequest(bytes, asked);
-  if (now.asks) now.request = AsJournal(asked);
-  Note(owner, now);
+  NoteWritten(owner);
+  Note(owner, Filing(bytes, true));
   const bool requests = ApplyRequests(c);
   NrcRequest = request;
   if (!requests) return false;
@@ -364,7 +380,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
 }
 
 bool RemoveFilingFile(int owner) {
-  if (!pass.removes || written.count(FilingFile) || !FileOf(owner).there) return true;
+  if (!pass.removes || WrittenInRun(owner) || !FileOf(owner).there) return true;
   if (!Earlier(owner)) return false;
   JournalChange c;
   c.owner = owner;
@@ -410,6 +426,11 @@ bool CloseFilingPass() {
 
 const PassCounts& FilingPassCounts() { return pass.counts; }
 
-const std::vector<FilingPayment>& FilingPassCheckedFiles() { return pass.checked; }
+std::vector<const FilingPayment*> FilingPassCheckedFiles() {
+  std::vector<const FilingPayment*> out(kOwners, nullptr);
+  for (std::size_t owner = 0; owner < pass.files.size(); ++owner)
+    if (pass.files[owner].checked) out[owner] = &pass.files[owner].payment;
+  return out;
+}
 
 }  // namespace vat303

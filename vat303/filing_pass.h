@@ -70,7 +70,7 @@ bool CloseFilingPass();
 const PassCounts& FilingPassCounts();
 // By owner number: what the filing files this pass put in place (or found
 // as they should be) say of their payment, each checked by the filing
-// rules first; a type ' ' for the other owners.
-const std::vector<FilingPayment>& FilingPassCheckedFiles();
+// rules first; null for the other owners. Valid until the next pass opens.
+std::vector<const FilingPayment*> FilingPassCheckedFiles();
 
 }  // namespace vat303

@@ -86,6 +86,7 @@ NrcReading ReadNrcText(std::string_view bytes) {
     return out;
   }
   const std::size_t records = bytes.size() / length;
+  out.details.reserve(records);
   bool trailer = false;
   for (std::size_t k = 0; k < records; ++k) {
     const std::string_view record = bytes.substr(k * length, length);

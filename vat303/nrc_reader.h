@@ -26,12 +26,14 @@ struct NrcProblemAt {
   int record = 0;  // from 1
 };
 
+// A detail's fields are views into the bytes read: they live as long as
+// those bytes.
 struct NrcDetailRead {
-  int record = 0;                    // from 1 (the header is record 1)
-  std::string model, year, period;   // "303", "2024", "2T"
-  std::string taxId;                 // 9 characters
-  std::string name;                  // 38 characters
-  std::int64_t amount = 0;           // cents
+  int record = 0;                         // from 1 (the header is record 1)
+  std::string_view model, year, period;   // "303", "2024", "2T"
+  std::string_view taxId;                 // 9 characters
+  std::string_view name;                  // 38 characters
+  std::int64_t amount = 0;                // cents
   bool amountKnown = false;
 };
 
@@ -44,7 +46,7 @@ struct NrcReading {
 // Every record of the header's version length followed by CR LF; the header
 // first, details numbered from 1 with digits for their amounts, and one
 // trailer last whose counts and total are those of the details. An empty
-// file holds no request and is whole.
+// file holds no request and is whole. The details point into `bytes`.
 NrcReading ReadNrcText(std::string_view bytes);
 
 }  // namespace vat303

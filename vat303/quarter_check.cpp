@@ -2,6 +2,8 @@
 // requests against its filing files, and the payment map.
 #include "vat303/quarter_check.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <map>
@@ -94,7 +96,7 @@ namespace {
 // leaves it unknown which came last: the map is then not compared. The
 // owners `checked` by the caller are taken as having theirs here.
 std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& folder, const std::vector<int>& owners,
-                             const std::vector<FilingPayment>* checked) {
+                             const std::vector<const FilingPayment*>* checked) {
   std::vector<bool> latest(kMapSize + 1, false);
   std::vector<std::int64_t> written(kMapSize + 1, -1);
   for (int owner : owners) latest[static_cast<std::size_t>(owner)] = true;
@@ -102,7 +104,7 @@ std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& fol
   std::vector<bool> open = latest;
   if (checked)
     for (std::size_t owner = 0; owner < checked->size() && owner < open.size(); ++owner)
-      if ((*checked)[owner].type != ' ') open[owner] = false;
+      if ((*checked)[owner]) open[owner] = false;
   const std::string here = AgencyAndQuarter(folder);
   for (const std::string& other : AllQuarterFolders(dataRoot)) {
     if (AgencyAndQuarter(other) == here) continue;
@@ -122,19 +124,28 @@ std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& fol
 struct RequestSlot {
   int needed = 0;  // files that must have a request with this key
   int maybe = 0;   // files whose payment form is unknown: a request or none
-  std::vector<std::string> needing;
+  std::vector<const std::string*> needing;  // their names
   std::vector<int> records;  // the NRC details with this key
 };
 
-std::string RequestKey(const std::string& taxId, const std::string& name, std::int64_t amount) {
-  return taxId + "|" + name + "|" + std::to_string(amount);
+// Tax identifier, name and amount, in a key of fixed length (a folder
+// holds thousands).
+using SlotKey = std::array<char, 9 + 38 + 19>;
+
+SlotKey RequestKey(std::string_view taxId, std::string_view name, std::int64_t amount) {
+  SlotKey key{};
+  taxId.copy(key.data(), std::min<std::size_t>(taxId.size(), 9));
+  name.copy(key.data() + 9, std::min<std::size_t>(name.size(), 38));
+  const std::string digits = std::to_string(amount);
+  digits.copy(key.data() + 9 + 38, std::min<std::size_t>(digits.size(), 19));
+  return key;
 }
 
 // One filing file: its rules, its byte of the map, the request it asks for.
 // One filing file; `bytes` null for a file the caller checked itself, whose
 // rules are not run again.
 void CheckFilingFile(const std::string& name, const FilingPayment& payment, const std::string* bytes,
-                     const std::string& year, int quarter, char mapByte, std::map<std::string, RequestSlot>& slots,
+                     const std::string& year, int quarter, char mapByte, std::map<SlotKey, RequestSlot>& slots,
                      FolderCheck& out) {
   const bool mapFits = (mapByte == 'N' || mapByte == 'D' || mapByte == 'E') && TypeFitsPayment(payment.type, mapByte);
   if (mapByte != 0 && !mapFits) Fault(out, name, kMapByte);
@@ -151,7 +162,7 @@ void CheckFilingFile(const std::string& name, const FilingPayment& payment, cons
   RequestSlot& slot = slots[RequestKey(payment.taxId, payment.name, payment.result)];
   if (context.payment == 'N') {
     ++slot.needed;
-    slot.needing.push_back(name);
+    slot.needing.push_back(&name);
   } else if (context.payment == 0) {
     ++slot.maybe;
   }
@@ -159,7 +170,7 @@ void CheckFilingFile(const std::string& name, const FilingPayment& payment, cons
 
 // The NRC file's requests into their slots.
 void ReadRequests(const std::string& path, const std::string& year, int quarter,
-                  std::map<std::string, RequestSlot>& slots, FolderCheck& out) {
+                  std::map<SlotKey, RequestSlot>& slots, FolderCheck& out) {
   std::string bytes;
   if (!os::ReadFile(path, bytes)) {
     Fault(out, kNrcName, kUnreadable);
@@ -182,7 +193,7 @@ void ReadRequests(const std::string& path, const std::string& year, int quarter,
 }  // namespace
 
 FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& folderGiven, const std::string& year,
-                              int quarter, const std::vector<FilingPayment>* checked) {
+                              int quarter, const std::vector<const FilingPayment*>* checked) {
   FolderCheck out;
   out.folder = folderGiven;
   const std::string folder = WithSlash(folderGiven);
@@ -208,14 +219,14 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
   if (!owners.empty() && !mapWhole) Fault(out, "", kNoMap);
   const std::vector<bool> latest = LatestHere(WithSlash(dataRoot), folder, owners, checked);
 
-  std::map<std::string, RequestSlot> slots;
+  std::map<SlotKey, RequestSlot> slots;
   for (std::size_t i = 0; i < owners.size(); ++i) {
     const std::size_t owner = static_cast<std::size_t>(owners[i]);
     const std::string& name = names[i];
     const char mapByte = mapWhole && latest[owner] ? map[owner - 1] : 0;
-    if (checked && owner < checked->size() && (*checked)[owner].type != ' ') {
+    if (checked && owner < checked->size() && (*checked)[owner]) {
       ++out.files;
-      CheckFilingFile(name, (*checked)[owner], nullptr, year, quarter, mapByte, slots, out);
+      CheckFilingFile(name, *(*checked)[owner], nullptr, year, quarter, mapByte, slots, out);
       continue;
     }
     std::string bytes;
@@ -230,7 +241,7 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
 
   for (const auto& [key, slot] : slots) {
     const int found = static_cast<int>(slot.records.size());
-    for (int i = found; i < slot.needed; ++i) Fault(out, slot.needing[static_cast<std::size_t>(i)], kMissingRequest);
+    for (int i = found; i < slot.needed; ++i) Fault(out, *slot.needing[static_cast<std::size_t>(i)], kMissingRequest);
     for (int i = slot.needed + slot.maybe; i < found; ++i)
       Fault(out, kNrcName, kExtraRequest, slot.records[static_cast<std::size_t>(i)]);
   }

@@ -38,11 +38,11 @@ struct FolderCheck {
 // left by an interrupted run is a fault of the folder. `checked`, when
 // given, holds by owner number what the caller knows of the filing files it
 // has just checked by the filing rules and whose map byte it has just set
-// (a run, before and after it put them in place; a type ' ' for the
-// others): those files are not read again, and each is taken as its owner's
-// latest file.
+// (a run, before and after it put them in place; null for the others):
+// those files are not read again, and each is taken as its owner's latest
+// file.
 FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& folder, const std::string& year,
-                              int quarter, const std::vector<FilingPayment>* checked = nullptr);
+                              int quarter, const std::vector<const FilingPayment*>* checked = nullptr);
 
 // The rules of a folder beyond those of its filing files: its journal, its
 // files, its NRC file, the requests against the filing files, the map.

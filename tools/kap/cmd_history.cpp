@@ -147,7 +147,7 @@ int ShowNrc(const std::string& path, const std::string& bytes) {
   std::cout << path << ": " << reading.details.size() << " requests, record version " << reading.version << "\n";
   for (const vat303::NrcDetailRead& d : reading.details)
     std::cout << "  " << d.record << "  " << d.model << " " << d.year << " " << d.period << "  " << d.taxId << "  "
-              << Latin1ToUtf8(d.name) << "  " << (d.amountKnown ? Euros(d.amount) : "?") << "\n";
+              << Latin1ToUtf8(std::string(d.name)) << "  " << (d.amountKnown ? Euros(d.amount) : "?") << "\n";
   if (reading.problems.empty()) return 0;
   Error("history: " + path + " is not whole: " + std::to_string(reading.problems.size()) + " fault(s) from record " +
         std::to_string(reading.problems.front().record));
