@@ -11,25 +11,36 @@ namespace records {
 std::string OwnerRecord, FiscalRecord, OfficeRecord, GroupRecord, PeriodRecord, LineRecord,
     TerritoryRecord;
 
+namespace {
+
+struct DataFile {
+  int number;
+  const char* name;
+  std::string* record;
+};
+const DataFile kFiles[] = {
+    {kOwnerFile, "DADES\\VPropiet", &OwnerRecord},
+    {kFiscalFile, "DADES\\UFiscal", &FiscalRecord},
+    {kOfficeFile, "TAULES\\UHisenda", &OfficeRecord},
+    {kGroupFile, "DADES\\VGrups", &GroupRecord},
+    {kPeriodFile, "DADES\\VCapPeri", &PeriodRecord},
+    {kLineFile, "DADES\\VLinPeri", &LineRecord},
+    {kTerritoryFile, "TAULES\\UTerrito", &TerritoryRecord},
+};
+
+}  // namespace
+
+const char* DataFileName(int number) {
+  for (const DataFile& f : kFiles)
+    if (f.number == number) return f.name;
+  return "";
+}
+
 void OpenDataFiles() {
   // One shared status: BtrOpen itself reports a file it cannot open and ends
   // the program.
-  struct DataFile {
-    int number;
-    const char* name;
-    std::string* record;
-  };
-  const DataFile files[] = {
-      {kOwnerFile, "DADES\\VPropiet", &OwnerRecord},
-      {kFiscalFile, "DADES\\UFiscal", &FiscalRecord},
-      {kOfficeFile, "TAULES\\UHisenda", &OfficeRecord},
-      {kGroupFile, "DADES\\VGrups", &GroupRecord},
-      {kPeriodFile, "DADES\\VCapPeri", &PeriodRecord},
-      {kLineFile, "DADES\\VLinPeri", &LineRecord},
-      {kTerritoryFile, "TAULES\\UTerrito", &TerritoryRecord},
-  };
   int status = 0;
-  for (const DataFile& f : files) BtrOpen(f.number, settings::DataRoot + f.name, *f.record, status);
+  for (const DataFile& f : kFiles) BtrOpen(f.number, settings::DataRoot + f.name, *f.record, status);
 }
 
 }  // namespace records

@@ -19,6 +19,9 @@ constexpr int kTerritoryFile = 270;  // "TAULES\UTerrito"
 extern std::string OwnerRecord, FiscalRecord, OfficeRecord, GroupRecord, PeriodRecord,
     LineRecord, TerritoryRecord;
 
+// The file's name under DataRoot ("DADES\\VPropiet"); "" for another number.
+const char* DataFileName(int number);
+
 // Opens the seven files in order, each with DataRoot + its relative name. A
 // file that cannot be opened stops the program inside BtrOpen.
 void OpenDataFiles();

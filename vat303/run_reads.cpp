@@ -22,19 +22,6 @@ constexpr int kRetryWaitsMs[] = {100, 500, 1500};
 
 int lockWaitMs = kDefaultLockWaitMs;
 
-const char* FileName(int file) {
-  switch (file) {
-    case records::kOwnerFile: return "DADES\\VPropiet";
-    case records::kFiscalFile: return "DADES\\UFiscal";
-    case records::kOfficeFile: return "TAULES\\UHisenda";
-    case records::kGroupFile: return "DADES\\VGrups";
-    case records::kPeriodFile: return "DADES\\VCapPeri";
-    case records::kLineFile: return "DADES\\VLinPeri";
-    case records::kTerritoryFile: return "TAULES\\UTerrito";
-    default: return "";
-  }
-}
-
 bool Answer(int status) { return status == 0 || status == 4 || status == 9; }
 bool Locked(int status) { return status == 84 || status == 85; }
 // An input or output error, or a server's: it may pass.
@@ -66,7 +53,7 @@ ReadResult Read(int file, Call call) {
   }
   if (status == 0) return ReadResult::Found;
   if (Answer(status)) return ReadResult::NotFound;
-  ShowRunMessage(settings::Translate(texts::kReadError) + records::HostFileName(FileName(file)) + ": " +
+  ShowRunMessage(settings::Translate(texts::kReadError) + records::HostFileName(records::DataFileName(file)) + ": " +
                  StatusWords(status));
   return ReadResult::Failed;
 }
