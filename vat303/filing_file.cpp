@@ -1,11 +1,12 @@
 // The owner's filing file, its NRC request and the payment-type map.
-#include "format/text.h"
 #include "vat303/filing_file.h"
 
 #include <cmath>
 #include <string>
 
 #include "format/dates.h"
+#include "format/numbers.h"
+#include "format/text.h"
 #include "format/taxid.h"
 #include "forms/selection.h"
 #include "platform/os/os.h"
@@ -53,6 +54,17 @@ std::string TempPathFor(const std::string& path) {
   const std::size_t cut = path.find_last_of("/\\");
   const std::string dir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
   return dir + "~" + path.substr(dir.size()) + ".tmp";
+}
+
+bool IsTempFileName(const std::string& name) {
+  return name.size() > 5 && name[0] == '~' && name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+std::string OwnerFileName(int owner) { return "P" + format::ZeroPad(owner, 4); }
+
+int OwnerOfFileName(const std::string& name) {
+  if (name.size() != 5 || name[0] != 'P' || name.find_first_not_of("0123456789", 1) != std::string::npos) return 0;
+  return std::stoi(name.substr(1));
 }
 
 bool WriteTempFile(const std::string& path, const std::string& data, bool flush) {
@@ -168,6 +180,5 @@ FilingOutcome WriteFilingFile() {
   ++FilesWritten;
   return FilingOutcome::Written;
 }
-
 
 }  // namespace vat303

@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "vat303/nrc_file.h"
-
 namespace vat303 {
 
 enum class FilingOutcome {
@@ -22,7 +20,6 @@ enum class FilingOutcome {
 // FilesWritten only when all of that succeeded.
 FilingOutcome WriteFilingFile();
 
-
 // The 80-character name field of the current owner ("" when nothing of the
 // name can be filed).
 std::string FilingNameField();
@@ -31,6 +28,12 @@ std::string FilingNameField();
 // `path`: "~" + its name + ".tmp" in the same folder. Leftovers of a killed
 // run are deleted at the start of the next pass over the folder.
 std::string TempPathFor(const std::string& path);
+// Whether a name in a folder is such a temporary file.
+bool IsTempFileName(const std::string& name);
+// An owner's filing file name in its agency folder: "P0042" for 42, and
+// back (1-9999; 0 for any other name).
+std::string OwnerFileName(int owner);
+int OwnerOfFileName(const std::string& name);
 // Writes `data` to TempPathFor(path) (checked to have its whole length).
 bool WriteTempFile(const std::string& path, const std::string& data, bool flush);
 // Writes `data` to TempPathFor(path) and renames it over `path`.

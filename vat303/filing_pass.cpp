@@ -20,6 +20,7 @@
 #include "vat303/history.h"
 #include "vat303/nrc_file.h"
 #include "vat303/pass_journal.h"
+#include "vat303/quarter_check.h"
 #include "vat303/return_state.h"
 #include "vat303/run_log.h"
 #include "vat303/run_messages.h"
@@ -94,8 +95,6 @@ bool SameRequest(const JournalRequest& a, const JournalRequest& b) {
   return format::FitText(a.taxId, 9) == format::FitText(b.taxId, 9) &&
          format::FitText(a.name, 38) == format::FitText(b.name, 38) && a.amount == b.amount;
 }
-
-std::string OwnerFile(const std::string& folder, int owner) { return folder + "P" + format::ZeroPad(owner, 4); }
 
 bool ValidOwner(int owner) { return owner >= 1 && owner < kOwners; }
 
@@ -227,7 +226,7 @@ bool RepairFolder(const std::string& folder) {
   for (const JournalChange& c : changes) {
     if (!ValidOwner(c.owner)) continue;
     std::string bytes;
-    const bool there = os::ReadFile(OwnerFile(folder, c.owner), bytes);
+    const bool there = os::ReadFile(folder + OwnerFileName(c.owner), bytes);
     const bool reached = c.put ? there && format::BytesHash(bytes) == c.digest : !there;
     if (!reached) continue;
     concerned.push_back(c.owner);
@@ -255,22 +254,17 @@ void BeginFilingRun() {
 
 void RepairInterruptedPasses() {
   if (settings::DataRoot.empty()) return;
-  for (int code = 0; code <= 8; ++code) {
-    const std::string agency = output::FullPath(settings::DataRoot + AgencyDir(code));
-    std::vector<os::DirEntry> entries;
-    if (!os::ListDir(agency, entries)) continue;
-    for (const os::DirEntry& e : entries) {
-      const std::string folder = agency + e.name + "/";
-      if (!e.isDir || e.name.rfind("303M", 0) != 0 || !os::FileExists(JournalPath(folder))) continue;
-      // Held by another terminal: its pass is running, and the journal is its own.
-      const std::string nrc = folder + "NRC_BANC.SOL";
-      if (OpenNrcPass(nrc, kNrcTryOnce) != kNrcOk) continue;
-      const std::string keptNrc = NrcFile;
-      NrcFile = nrc;
-      RepairFolder(folder);
-      NrcFile = keptNrc;
-      AbandonNrcPass();
-    }
+  for (const std::string& found : AllQuarterFolders(settings::DataRoot)) {
+    const std::string folder = output::FullPath(found);
+    if (!os::FileExists(JournalPath(folder))) continue;
+    // Held by another terminal: its pass is running, and the journal is its own.
+    const std::string nrc = folder + "NRC_BANC.SOL";
+    if (OpenNrcPass(nrc, kNrcTryOnce) != kNrcOk) continue;
+    const std::string keptNrc = NrcFile;
+    NrcFile = nrc;
+    RepairFolder(folder);
+    NrcFile = keptNrc;
+    AbandonNrcPass();
   }
 }
 
@@ -295,16 +289,13 @@ bool OpenFilingPass(bool last) {
   pass.files.assign(kOwners, OwnerFiling{});
   for (const os::DirEntry& e : entries) {
     if (e.isDir) continue;
-    const std::string& n = e.name;
     // Temporary files of a run that was killed.
-    if (n.size() > 5 && n[0] == '~' && n.compare(n.size() - 4, 4, ".tmp") == 0) {
-      os::DeleteFile(OutputDir + n);
+    if (IsTempFileName(e.name)) {
+      os::DeleteFile(OutputDir + e.name);
       continue;
     }
-    const int owner = n.size() == 5 && n[0] == 'P' && n.find_first_not_of("0123456789", 1) == std::string::npos
-                          ? std::stoi(n.substr(1))
-                          : 0;
-    if (ValidOwner(owner)) Note(owner, Read(OutputDir + n));
+    const int owner = OwnerOfFileName(e.name);
+    if (ValidOwner(owner)) Note(owner, Read(OutputDir + e.name));
   }
   if (os::FileExists(JournalPath(OutputDir)) && !RepairFolder(OutputDir)) {
     AbandonNrcPass();

@@ -13,6 +13,7 @@
 #include "platform/os/os.h"
 #include "settings/catalogue.h"
 #include "vat303/driver.h"
+#include "vat303/filing_file.h"
 #include "vat303/filing_rules.h"
 #include "vat303/nrc_reader.h"
 
@@ -57,12 +58,6 @@ void Fault(FolderCheck& out, const std::string& file, FolderRule rule, int recor
 
 std::string WithSlash(const std::string& dir) {
   return dir.empty() || dir.back() == '/' || dir.back() == '\\' ? dir : dir + "/";
-}
-
-// 1-9999 for "P0001" to "P9999", 0 for any other name.
-int OwnerOfName(const std::string& name) {
-  if (name.size() != 5 || name[0] != 'P' || name.find_first_not_of("0123456789", 1) != std::string::npos) return 0;
-  return std::stoi(name.substr(1));
 }
 
 }  // namespace
@@ -111,7 +106,7 @@ std::vector<bool> LatestHere(const std::string& dataRoot, const std::string& fol
     std::vector<os::DirEntry> entries;
     if (!os::ListDir(other, entries)) continue;
     for (const os::DirEntry& e : entries) {
-      const std::size_t owner = static_cast<std::size_t>(OwnerOfName(e.name));
+      const std::size_t owner = static_cast<std::size_t>(OwnerOfFileName(e.name));
       if (owner == 0 || e.isDir || !latest[owner] || !open[owner]) continue;
       if (written[owner] < 0) written[owner] = os::ModifiedNs(folder + e.name);
       if (os::ModifiedNs(other + e.name) >= written[owner]) latest[owner] = false;
@@ -207,10 +202,10 @@ FolderCheck CheckAgencyFolder(const std::string& dataRoot, const std::string& fo
   bool nrc = false;
   for (const os::DirEntry& e : entries) {
     const std::string& n = e.name;
-    if (!e.isDir && n.size() > 5 && n[0] == '~' && n.compare(n.size() - 4, 4, ".tmp") == 0) continue;
+    if (!e.isDir && IsTempFileName(n)) continue;
     if (!e.isDir && n == kJournalName) Fault(out, n, kJournal);
     else if (!e.isDir && n == kNrcName) nrc = true;
-    else if (!e.isDir && OwnerOfName(n) > 0) owners.push_back(OwnerOfName(n)), names.push_back(n);
+    else if (!e.isDir && OwnerOfFileName(n) > 0) owners.push_back(OwnerOfFileName(n)), names.push_back(n);
     else Fault(out, n, kStray);
   }
 

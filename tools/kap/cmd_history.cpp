@@ -17,6 +17,7 @@
 #include "platform/os/os.h"
 #include "tools/kap/kap.h"
 #include "vat303/filing_check.h"
+#include "vat303/filing_file.h"
 #include "vat303/history.h"
 #include "vat303/nrc_reader.h"
 #include "vat303/quarter_check.h"
@@ -105,7 +106,7 @@ std::string Describe(const std::string& bytes) {
 // the next newer one was left by a run killed before it replaced the file.
 int PrintOwner(const std::string& root, const std::string& quarter, int owner,
                const std::map<std::string, const RunEntry*>& byId) {
-  const std::string name = "P" + format::ZeroPad(owner, 4);
+  const std::string name = vat303::OwnerFileName(owner);
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> versions;  // folder -> (path, label)
   for (const std::string& folder : vat303::AllQuarterFolders(root)) {
     const std::string shown = vat303::AgencyAndQuarter(folder);
