@@ -110,16 +110,16 @@ void ListFolder(const std::string& dataRoot, const std::string& quarter, const s
 std::string KeptVersionPath(const std::string& path) {
   const std::string host = os::HostPath(path);
   const std::size_t name = host.rfind('/');
-  const std::size_t quarter = name == std::string::npos || name == 0 ? std::string::npos : host.rfind('/', name - 1);
-  if (quarter == std::string::npos || quarter == 0) return "";
-  const std::size_t agency = host.rfind('/', quarter - 1);
-  const std::string agencyName = host.substr(agency + 1, quarter - agency - 1);
-  const std::string quarterName = host.substr(quarter + 1, name - quarter - 1);
+  if (name == std::string::npos) return "";
+  const std::string folder = AgencyAndQuarter(host.substr(0, name));  // "AEAT/303M2024.2T"
+  const std::size_t slash = folder.find('/');
   std::string year;
   int number = 0;
-  if (!IsAgency(agencyName) || !QuarterOfFolder(quarterName, year, number)) return "";
-  return settings::DataRoot + "HISTORIC\\" + quarterName + "\\" + agencyName + "\\" + host.substr(name + 1) + "." +
-         RunId();
+  if (slash == std::string::npos || !IsAgency(folder.substr(0, slash)) ||
+      !QuarterOfFolder(folder.substr(slash + 1), year, number))
+    return "";
+  return settings::DataRoot + "HISTORIC\\" + folder.substr(slash + 1) + "\\" + folder.substr(0, slash) + "\\" +
+         host.substr(name + 1) + "." + RunId();
 }
 
 }  // namespace
