@@ -103,7 +103,6 @@ struct Image {
   std::size_t trailerAt = 0;     // offset in `tail` of the first trailer (tail.size() when none)
   bool createEmpty = false;      // a removal met no file: an empty file is left
   bool dirty = false;            // the new file differs from the one on disk
-  int pendingAdds = 0;
   std::int64_t details = 0;      // detail count of the trailer
   // Removals asked for and not applied yet (request keys, one per removal).
   std::vector<RequestKeyBytes> removals;
@@ -247,14 +246,13 @@ void RemoveInBlock(Image& im, std::vector<int>& left, std::string& block, std::i
   block.resize(to);
 }
 
-bool Remove(Image& im, const NrcRequestFields& request) {
+void Remove(Image& im, const NrcRequestFields& request) {
   if (!im.existed && im.keep == 0 && im.tail.empty()) im.createEmpty = true;
   const RequestKeyBytes key = RequestKey(request);
   auto held = im.present.find(key);
-  if (held == im.present.end() || held->second == 0) return false;
+  if (held == im.present.end() || held->second == 0) return;
   --held->second;
   im.removals.push_back(key);
-  return true;
 }
 
 // The trailer's count and total before the pending removals.
@@ -298,7 +296,6 @@ int Add(Image& im, const NrcRequestFields& request) {
   im.trailerAt += im.record;
   im.details = count;
   im.dirty = true;
-  ++im.pendingAdds;
   ++im.present[RequestKey(request)];
   return kNrcOk;
 }
@@ -421,7 +418,6 @@ int Write(Image& im) {
       im.removals.clear();
       im.dirty = false;
       im.existed = true;
-      im.pendingAdds = 0;
       im.digest = digest;
       im.digestKnown = keep;
       return kNrcOk;
@@ -505,15 +501,12 @@ int AddNrcRequest(const std::string& file) {
   return Single(file, [&](Image& im) { return Add(im, request); });
 }
 
-int RemoveNrcRequest(const std::string& file, bool* removed) {
+int RemoveNrcRequest(const std::string& file) {
   const NrcRequestFields request = NrcRequest;
-  bool found = false;
-  const int status = Single(file, [&](Image& im) {
-    found = Remove(im, request);
+  return Single(file, [&](Image& im) {
+    Remove(im, request);
     return kNrcOk;
   });
-  if (removed) *removed = status == kNrcOk && found;
-  return status;
 }
 
 int OpenNrcPass(const std::string& file, int waitMs) {
@@ -536,8 +529,6 @@ int CloseNrcPass(std::uint64_t* digest) {
 void AbandonNrcPass() {
   if (pass.open) Release(pass);
 }
-
-int NrcPendingAdds() { return pass.open ? pass.pendingAdds : 0; }
 
 bool NrcPassHasRoomFor(std::int64_t amount) { return pass.open && HasRoom(pass, amount); }
 

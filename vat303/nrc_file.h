@@ -64,8 +64,8 @@ int AddNrcRequest(const std::string& file);
 // Removes the first detail equal to the current request (model, year,
 // period, owner tax identifier, name and amount); later details are
 // numbered down and the trailer corrected. A missing file becomes an empty
-// file. `removed`, when given, tells whether such a detail was there.
-int RemoveNrcRequest(const std::string& file, bool* removed = nullptr);
+// file.
+int RemoveNrcRequest(const std::string& file);
 
 // ---- the file held for a territory pass ------------------------------------------
 // Takes the lock (waiting up to `waitMs`, showing the wait as the record layer
@@ -82,8 +82,6 @@ int NrcCheckpoint();
 int CloseNrcPass(std::uint64_t* digest = nullptr);
 // Releases the lock and forgets the image without writing anything.
 void AbandonNrcPass();
-// Requests added since the last write of the file.
-int NrcPendingAdds();
 // A request of `amount` cents still fits the trailer's count and total.
 bool NrcPassHasRoomFor(std::int64_t amount);
 // How many requests equal to `request` the pass's file holds (as it stands
