@@ -15,6 +15,8 @@ namespace {
 constexpr const char* kMagic = "V303JNL|1|";
 constexpr std::size_t kRequestWidth = 1 + 9 + 38 + 12;
 
+// The journal being written (by the pass at work).
+os::File journal;
 
 bool ParseDigits(const std::string& text, std::int64_t& v) {
   if (text.empty()) return false;
@@ -62,9 +64,6 @@ bool ParseChange(const std::string& line, JournalChange& c) {
 
 }  // namespace
 
-// The journal being written (by the pass at work).
-os::File open;
-
 std::string JournalPath(const std::string& folder) { return folder + "V303.JNL"; }
 
 bool BeginJournal(const std::string& folder, const JournalHead& h) {
@@ -74,8 +73,8 @@ bool BeginJournal(const std::string& folder, const JournalHead& h) {
                            FitText(p.model, 3) + "|" + FitText(p.year, 4) + "|" + FitText(p.period, 2) + "|" +
                            FitText(p.presenterTaxId, 9) + "|" + FitText(p.account, 20) + "|" +
                            FitText(p.ibanPrefix, 4) + "\n";
-  os::Close(open);
-  return ReplaceFile(JournalPath(folder), line, true) && os::Open(open, JournalPath(folder), "ab");
+  os::Close(journal);
+  return ReplaceFile(JournalPath(folder), line, true) && os::Open(journal, JournalPath(folder), "ab");
 }
 
 bool JournalAdd(const JournalChange& c) {
@@ -83,7 +82,7 @@ bool JournalAdd(const JournalChange& c) {
   if (c.put) line += "|" + format::DigestText(c.digest) + "|" + Request(c.added, c.in);
   // Seeking hands what the stream holds to the system (the line is then
   // safe from a crash of the program) and tells whether it could be written.
-  return os::IsOpen(open) && os::Write(open, line + "\n") && os::Seek(open, 0);
+  return os::IsOpen(journal) && os::Write(journal, line + "\n") && os::Seek(journal, 0);
 }
 
 bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalChange>& changes) {
@@ -110,7 +109,7 @@ bool ReadJournal(const std::string& folder, JournalHead& h, std::vector<JournalC
 }
 
 bool EndJournal(const std::string& folder, bool remove) {
-  os::Close(open);
+  os::Close(journal);
   return !remove || os::DeleteFile(JournalPath(folder)) || !os::FileExists(JournalPath(folder));
 }
 
