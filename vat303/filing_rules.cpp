@@ -104,15 +104,20 @@ int Sign(std::int64_t v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 // ---- the checks ----------------------------------------------------------------------
 bool IsBankPage(const FilingPage& page) { return std::string_view(page.id) == "DID"; }
 
-// Every field but those of the bank page, which has a rule of its own.
-bool FollowsDesign(const Reading& r) {
-  static const Places places =
-      PlacesOf(FieldsWhere([](const FilingField&, const FilingPage& p) { return !IsBankPage(p); }));
+// Every field of the places the file has holds the form of its kind.
+bool HaveTheirForm(const Reading& r, const Places& places) {
   for (const Place& p : In(r, places)) {
     const std::string_view text = At(r, p);
     if (!text.empty() && !HasFieldForm(*p.field, text)) return false;
   }
   return true;
+}
+
+// Every field but those of the bank page, which has a rule of its own.
+bool FollowsDesign(const Reading& r) {
+  static const Places places =
+      PlacesOf(FieldsWhere([](const FilingField&, const FilingPage& p) { return !IsBankPage(p); }));
+  return HaveTheirForm(r, places);
 }
 
 bool LengthFitsPages(const Reading& r) { return r.bytes.size() == static_cast<std::size_t>(FilingLength(r.annual)); }
@@ -272,11 +277,7 @@ bool CashAmountsWithTheirFlag(const Reading& r) {
 // whatever the type letter and payment form.
 bool BankPageEmpty(const Reading& r) {
   static const Places page = PlacesOf(FieldsWhere([](const FilingField&, const FilingPage& p) { return IsBankPage(p); }));
-  for (const Place& p : In(r, page)) {
-    const std::string_view text = At(r, p);
-    if (!text.empty() && !HasFieldForm(*p.field, text)) return false;
-  }
-  return true;
+  return HaveTheirForm(r, page);
 }
 
 // The request's amount has 12 digits.
