@@ -1,6 +1,6 @@
 // The digest of a run of bytes: eight bytes at a time, each word mixed in
-// by a multiplication and a shift, the bytes left over one by one; and its
-// text.
+// by a multiplication and a shift, the bytes left over one by one (a word
+// cut between two pieces is held until it is whole); and its text.
 #include <cstdio>
 #include <cstring>
 
@@ -8,17 +8,39 @@
 
 namespace format {
 
-std::uint64_t BytesHash(const char* data, std::size_t size, std::uint64_t h) {
-  constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ULL;
+namespace {
+
+void MixWord(std::uint64_t& h, const char* word) {
+  std::uint64_t w;
+  std::memcpy(&w, word, 8);
+  h = (h ^ w) * 0x9E3779B97F4A7C15ULL;
+  h ^= h >> 29;
+}
+
+}  // namespace
+
+void HashBytes(BytesHasher& s, const char* data, std::size_t size) {
   std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, data + i, 8);
-    h = (h ^ w) * kMul;
-    h ^= h >> 29;
+  if (s.heldCount > 0) {
+    while (s.heldCount < 8 && i < size) s.held[s.heldCount++] = data[i++];
+    if (s.heldCount < 8) return;
+    MixWord(s.h, s.held);
+    s.heldCount = 0;
   }
-  for (; i < size; ++i) h = (h ^ static_cast<unsigned char>(data[i])) * 1099511628211ULL;
+  for (; i + 8 <= size; i += 8) MixWord(s.h, data + i);
+  for (; i < size; ++i) s.held[s.heldCount++] = data[i];
+}
+
+std::uint64_t HashValue(const BytesHasher& s) {
+  std::uint64_t h = s.h;
+  for (std::size_t i = 0; i < s.heldCount; ++i) h = (h ^ static_cast<unsigned char>(s.held[i])) * 1099511628211ULL;
   return h;
+}
+
+std::uint64_t BytesHash(const char* data, std::size_t size) {
+  BytesHasher s;
+  HashBytes(s, data, size);
+  return HashValue(s);
 }
 
 std::string DigestText(std::uint64_t digest) {

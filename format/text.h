@@ -31,11 +31,18 @@ std::string FitText(const std::string& text, std::size_t width);
 char ReduceChar(char c);
 
 // A 64-bit digest of bytes, to tell whether a file is still the one a run
-// wrote or read (not against a forger); `h` carries a digest on over
-// several pieces, each but the last a multiple of 8 bytes long.
-constexpr std::uint64_t kBytesHashStart = 1469598103934665603ULL;
-std::uint64_t BytesHash(const char* data, std::size_t size, std::uint64_t h = kBytesHashStart);
+// wrote or read (not against a forger).
+std::uint64_t BytesHash(const char* data, std::size_t size);
 inline std::uint64_t BytesHash(const std::string& bytes) { return BytesHash(bytes.data(), bytes.size()); }
+// The same digest taken over pieces of any length as they come: HashValue
+// after HashBytes of each piece is BytesHash of the pieces joined.
+struct BytesHasher {
+  std::uint64_t h = 1469598103934665603ULL;
+  char held[8] = {};  // the bytes of a word not yet whole
+  std::size_t heldCount = 0;
+};
+void HashBytes(BytesHasher& hasher, const char* data, std::size_t size);
+std::uint64_t HashValue(const BytesHasher& hasher);
 // A digest as 16 lower-case hexadecimal digits, and back (false for any
 // other text).
 std::string DigestText(std::uint64_t digest);

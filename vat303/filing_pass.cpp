@@ -401,13 +401,14 @@ bool CloseFilingPass() {
   }
   // The folder's outputs as the pass leaves them: each filing file's owner
   // and digest, then the NRC file's digest.
-  std::uint64_t digest = format::kBytesHashStart;
+  format::BytesHasher digest;
   for (int owner = 1; owner < kOwners; ++owner)
     if (FileOf(owner).there) {
       const std::uint64_t piece[2] = {static_cast<std::uint64_t>(owner), FileOf(owner).digest};
-      digest = format::BytesHash(reinterpret_cast<const char*>(piece), sizeof piece, digest);
+      format::HashBytes(digest, reinterpret_cast<const char*>(piece), sizeof piece);
     }
-  pass.counts.outputsDigest = format::BytesHash(reinterpret_cast<const char*>(&nrc), sizeof nrc, digest);
+  format::HashBytes(digest, reinterpret_cast<const char*>(&nrc), sizeof nrc);
+  pass.counts.outputsDigest = format::HashValue(digest);
   pass.counts.closed = true;
   // A map byte that could not be written is set by the next run from the
   // journal, which stays for it.

@@ -166,16 +166,16 @@ int Load(Image& im) {
   os::File f;
   if (!os::Open(f, im.path, "rb")) return kNrcReadError;
   const std::size_t length = im.record - 2;
-  std::string chunk(im.record * 256, '\0');  // a multiple of 8 bytes, for the digest
+  std::string chunk(im.record * 256, '\0');
   long long offset = 0;
   long long first = -1;
   long long index = 0;
   Counted counted;
   bool whole = true;
-  std::uint64_t digest = format::kBytesHashStart;
+  format::BytesHasher digest;
   std::size_t got;
   while (whole && (got = os::Read(f, chunk.data(), chunk.size())) > 0) {
-    digest = format::BytesHash(chunk.data(), got, digest);
+    format::HashBytes(digest, chunk.data(), got);
     if (got % im.record != 0) whole = false;
     for (std::size_t at = 0; whole && at + im.record <= got; at += im.record, ++index) {
       if (chunk[at + length] != '\r' || chunk[at + length + 1] != '\n') whole = false;
@@ -190,7 +190,7 @@ int Load(Image& im) {
   os::Close(f);
   if (!whole || (offset > 0 && first < 0)) return kNrcDamaged;
   im.keep = first < 0 ? 0 : first;
-  im.digest = digest;
+  im.digest = format::HashValue(digest);
   im.digestKnown = true;
   FindTrailer(im);
   return kNrcOk;
@@ -367,7 +367,7 @@ int Write(Image& im) {
   // replaced by other bytes: the new file's digest is taken while it is
   // written.
   const bool keep = im.existed && KeepsVersionOf(im.path);
-  std::uint64_t digest = format::kBytesHashStart;
+  format::BytesHasher digest;
   std::vector<int> left;
   CountRemovals(im, left);
   std::int64_t removed = 0, removedAmount = 0;
@@ -385,7 +385,7 @@ int Write(Image& im) {
       left_to_copy -= static_cast<long long>(want);
       if (!ok) break;
       RemoveInBlock(im, left, block, removed, removedAmount);
-      if (keep) digest = format::BytesHash(block.data(), block.size(), digest);
+      if (keep) format::HashBytes(digest, block.data(), block.size());
       ok = os::Write(out, block);
       written += static_cast<long long>(block.size());
     }
@@ -393,10 +393,10 @@ int Write(Image& im) {
   }
   std::string tail = im.tail;
   RemoveInBlock(im, left, tail, removed, removedAmount);
-  if (keep) digest = format::BytesHash(tail.data(), tail.size(), digest);
+  if (keep) format::HashBytes(digest, tail.data(), tail.size());
   ok = ok && os::Write(out, tail) && os::Flush(out);
   os::Close(out);
-  if (ok && keep && digest != DiskDigest(im) && !KeepVersion(im.path)) {
+  if (ok && keep && format::HashValue(digest) != DiskDigest(im) && !KeepVersion(im.path)) {
     os::DeleteFile(temp);
     return kNrcWriteError;
   }
@@ -418,7 +418,7 @@ int Write(Image& im) {
       im.removals.clear();
       im.dirty = false;
       im.existed = true;
-      im.digest = digest;
+      im.digest = format::HashValue(digest);
       im.digestKnown = keep;
       return kNrcOk;
     }

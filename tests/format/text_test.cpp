@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "format/text.h"
 #include "tests/support/test_support.h"
@@ -219,6 +220,22 @@ TEST(TextSmall, TrimRightTakesOnlyTrailingBlanks) {
   EXPECT_EQ(format::TrimRight("   "), "");
   EXPECT_EQ(format::TrimRight(" a b  "), " a b");
   EXPECT_EQ(format::TrimRight("a\t"), "a\t");
+}
+
+// A digest taken piece by piece is the digest of the whole, wherever the
+// pieces are cut (a file is hashed as it is read and as it is written).
+TEST(TextSmall, DigestDoesNotDependOnWhereThePiecesAreCut) {
+  std::string bytes;
+  for (int i = 0; i < 1037; ++i) bytes += static_cast<char>(i * 7);
+  for (const std::vector<std::size_t>& cuts : std::vector<std::vector<std::size_t>>{
+           {}, {0}, {1}, {7, 8}, {258, 516, 774}, {3, 5, 1036}, {1037}}) {
+    format::BytesHasher h;
+    std::size_t from = 0;
+    for (std::size_t cut : cuts) format::HashBytes(h, bytes.data() + from, cut - from), from = cut;
+    format::HashBytes(h, bytes.data() + from, bytes.size() - from);
+    EXPECT_EQ(format::HashValue(h), format::BytesHash(bytes)) << cuts.size() << " cuts";
+  }
+  EXPECT_NE(format::BytesHash(bytes), format::BytesHash(bytes.substr(1)));
 }
 
 }  // namespace

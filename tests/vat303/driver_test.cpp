@@ -100,7 +100,12 @@ TEST_F(DriverTest, ARerunTakesAwayTheFileAndRequestOfAnOwnerWhoNoLongerQualifies
   EXPECT_EQ(vat303::KeptVersions(tree, "").size(), 2u);
   ASSERT_EQ(Run(), 0);
   EXPECT_EQ(vat303::KeptVersions(tree, "").size(), 2u);
-  EXPECT_EQ(vat303::ReadRunLog(tree).size(), 3u);
+  // It leaves each folder with the digest the run before left it with.
+  const std::vector<vat303::RunEntry> all = vat303::ReadRunLog(tree);
+  ASSERT_EQ(all.size(), 3u);
+  ASSERT_EQ(all[2].folders.size(), all[1].folders.size());
+  for (std::size_t i = 0; i < all[2].folders.size(); ++i)
+    EXPECT_EQ(all[2].folders[i].digest, all[1].folders[i].digest) << all[2].folders[i].folder;
 }
 
 // The request taken out is the one the replaced file asked for: after an
