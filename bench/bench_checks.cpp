@@ -19,6 +19,7 @@
 
 #include "platform/os/os.h"
 #include "settings/config.h"
+#include "vat303/filing_file.h"
 #include "vat303/filing_rules.h"
 #include "vat303/quarter_check.h"
 
@@ -46,8 +47,9 @@ int main(int argc, char** argv) {
   if (dir.back() != '/') dir += '/';
   const std::string date = argv[2];
   const int rounds = argc > 4 && std::string(argv[3]) == "--rounds" ? std::max(1, std::atoi(argv[4])) : 5;
-  const std::string year = date.substr(0, 4);
-  const int quarter = (std::atoi(date.substr(4, 2).c_str()) - 1) / 3 + 1;
+  std::string year;
+  int quarter = 0;
+  vat303::QuarterOfDate(date, year, quarter);
   settings::DataRoot = dir;
   settings::Idioma = "CAT";
 
@@ -57,7 +59,7 @@ int main(int argc, char** argv) {
     std::vector<os::DirEntry> entries;
     os::ListDir(folder, entries);
     for (const os::DirEntry& e : entries)
-      if (e.name.size() == 5 && e.name[0] == 'P') files.emplace_back(), os::ReadFile(folder + e.name, files.back());
+      if (vat303::OwnerOfFileName(e.name) > 0) files.emplace_back(), os::ReadFile(folder + e.name, files.back());
   }
   if (files.empty()) {
     std::fprintf(stderr, "no filing files of %s %dT under %s\n", year.c_str(), quarter, dir.c_str());

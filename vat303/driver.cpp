@@ -127,7 +127,7 @@ bool OpenAgencyDirectory() {
                    TrimRight(BytesAt(TerritoryRecord, kTerritoryName, kTerritoryNameWidth)));
     return false;
   }
-  run.folder = os::HostPath(agency) + "303M" + Year + "." + std::to_string(Quarter) + "T";
+  run.folder = os::HostPath(agency) + QuarterFolderName(Year, Quarter);
   OutputDir = output::FullPath(settings::DataRoot + run.folder);
   NrcFile = OutputDir + "NRC_BANC.SOL";
   if (OpenFilingPass(--run.passesLeft[agency] <= 0)) return true;

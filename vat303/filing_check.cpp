@@ -138,11 +138,13 @@ const Offsets& FieldOffsets() {
 std::string AmountAsEuros(const std::string& value) {
   std::int64_t cents = 0;
   if (!AmountCents(value, cents)) return "";
-  const bool negative = value[0] == 'N';
-  if (negative) cents = -cents;
-  std::string euros = std::to_string(cents / 100) + "." + std::string(cents % 100 < 10 ? "0" : "") +
-                      std::to_string(cents % 100);
-  return negative ? "-" + euros : euros;
+  return (cents == 0 && value[0] == 'N' ? "-" : "") + CentsAsEuros(cents);  // a negative zero shows as one
+}
+
+std::string CentsAsEuros(std::int64_t cents) {
+  const std::int64_t whole = cents < 0 ? -cents : cents;
+  return (cents < 0 ? "-" : "") + std::to_string(whole / 100) + "." + (whole % 100 < 10 ? "0" : "") +
+         std::to_string(whole % 100);
 }
 
 bool HasAnnualPages(std::string_view bytes) {

@@ -39,6 +39,8 @@ FilingReading ReadFilingText(const std::string& bytes);
 
 // An amount field as euros ("-12.34"); "" when it is not an amount.
 std::string AmountAsEuros(const std::string& value);
+// Cents as euros ("-12.34").
+std::string CentsAsEuros(std::int64_t cents);
 
 // ---- the fields of many files, read in place --------------------------------------
 // Whether the file carries pages 04 and 05: its length says so, or, when it

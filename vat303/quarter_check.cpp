@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 #include <iterator>
 #include <map>
@@ -260,11 +261,19 @@ bool QuarterOfFolder(const std::string& path, std::string& year, int& quarter) {
   return true;
 }
 
+std::string QuarterFolderName(const std::string& year, int quarter) {
+  return "303M" + year + "." + std::to_string(quarter) + "T";
+}
+
+void QuarterOfDate(const std::string& date, std::string& year, int& quarter) {
+  year = date.substr(0, 4);
+  quarter = (std::atoi(date.substr(4, 2).c_str()) - 1) / 3 + 1;
+}
+
 std::vector<std::string> QuarterFolders(const std::string& dataRoot, const std::string& year, int quarter) {
   std::vector<std::string> out;
   for (int code = 0; !AgencyDir(code).empty(); ++code) {
-    const std::string folder =
-        WithSlash(dataRoot) + AgencyDir(code) + "303M" + year + "." + std::to_string(quarter) + "T/";
+    const std::string folder = WithSlash(dataRoot) + AgencyDir(code) + QuarterFolderName(year, quarter) + "/";
     if (os::DirExists(folder)) out.push_back(folder);
   }
   return out;

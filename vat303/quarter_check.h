@@ -52,6 +52,10 @@ const std::vector<FilingRule>& FolderRules();
 // part of `path`, with or without a separator after it); false for any
 // other name.
 bool QuarterOfFolder(const std::string& path, std::string& year, int& quarter);
+// The other way: "303M2024.2T" of year "2024" and quarter 2.
+std::string QuarterFolderName(const std::string& year, int quarter);
+// The year and quarter (1-4) of a date YYYYMMDD.
+void QuarterOfDate(const std::string& date, std::string& year, int& quarter);
 
 // Every quarter folder of every agency under dataRoot.
 std::vector<std::string> AllQuarterFolders(const std::string& dataRoot);

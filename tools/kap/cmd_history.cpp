@@ -46,12 +46,10 @@ std::string Shown(const std::string& stamp) {
 // The quarter folder's name of a date YYYYMMDD: "303M2024.2T".
 std::string QuarterOf(const std::string& date) {
   if (date.size() < 6) return "";
-  return "303M" + date.substr(0, 4) + "." + std::to_string((std::stoi(date.substr(4, 2)) + 2) / 3) + "T";
-}
-
-std::string Euros(std::int64_t cents) {
-  const std::int64_t whole = cents < 0 ? -cents : cents;
-  return (cents < 0 ? "-" : "") + std::to_string(whole / 100) + "." + format::ZeroPad(static_cast<int>(whole % 100), 2);
+  std::string year;
+  int quarter = 0;
+  vat303::QuarterOfDate(date, year, quarter);
+  return vat303::QuarterFolderName(year, quarter);
 }
 
 void PrintRun(const RunEntry& r, const std::vector<RunEntry>& runs, const std::string& root,
@@ -98,7 +96,7 @@ std::string Describe(const std::string& bytes) {
   std::int64_t cents = 0;
   const std::string letter(vat303::FieldInFile(bytes, type, annual));
   const bool amount = vat303::AmountCents(vat303::FieldInFile(bytes, result, annual), cents);
-  return "type " + (letter.empty() ? std::string("?") : letter) + ", result " + (amount ? Euros(cents) : "?");
+  return "type " + (letter.empty() ? std::string("?") : letter) + ", result " + (amount ? vat303::CentsAsEuros(cents) : "?");
 }
 
 // The owner's filing files in each agency folder (of `quarter`, or all):
@@ -148,7 +146,7 @@ int ShowNrc(const std::string& path, const std::string& bytes) {
   std::cout << path << ": " << reading.details.size() << " requests, record version " << reading.version << "\n";
   for (const vat303::NrcDetailRead& d : reading.details)
     std::cout << "  " << d.record << "  " << d.model << " " << d.year << " " << d.period << "  " << d.taxId << "  "
-              << Latin1ToUtf8(std::string(d.name)) << "  " << (d.amountKnown ? Euros(d.amount) : "?") << "\n";
+              << Latin1ToUtf8(std::string(d.name)) << "  " << (d.amountKnown ? vat303::CentsAsEuros(d.amount) : "?") << "\n";
   if (reading.problems.empty()) return 0;
   Error("history: " + path + " is not whole: " + std::to_string(reading.problems.size()) + " fault(s) from record " +
         std::to_string(reading.problems.front().record));
