@@ -67,7 +67,7 @@ bool ParseBegin(const std::vector<std::string>& f, RunEntry& r) {
 }
 
 void ParseEnd(const std::vector<std::string>& f, RunEntry& r) {
-  if (f.size() != 6 || Number(f[3]) < 0) return;
+  if (f.size() != 6 || f[2].size() < 15 || Number(f[3]) < 0) return;
   r.ended = true;
   r.end = f[2];
   r.status = Number(f[3]);

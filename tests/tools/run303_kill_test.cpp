@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "format/text.h"
 #include "tests/records/records_helpers.h"
 #include "tests/tools/filing_run.h"
 #include "vat303/history.h"
@@ -97,12 +98,15 @@ TEST_F(FilingRunTest, TwoRunsAtOnceEachLogAWholeEntry) {
   EXPECT_EQ(recordstest::FinishChild(holder), 0);
   one.join();
   other.join();
-  EXPECT_EQ(a.code + b.code, 0) << a.err << b.err;
+  EXPECT_EQ(a.code, 0) << a.err;
+  EXPECT_EQ(b.code, 0) << b.err;
   std::string log;
   ASSERT_TRUE(os::ReadFile(run + "DADES/V303.LOG", log));
   const std::vector<vat303::RunEntry> runs = vat303::ReadRunLog(run);
   ASSERT_EQ(runs.size(), 3u);  // with the earlier run's
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6);
+  const std::vector<std::string> lines = format::SplitText(log, '\n');
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(std::string() + lines[2][0] + lines[3][0], "BB") << "the two runs did not overlap:\n" << log;
   for (const vat303::RunEntry& r : runs) EXPECT_TRUE(r.ended && r.status == 0 && r.unended.empty()) << r.id;
 }
 
@@ -119,10 +123,13 @@ TEST_F(FilingRunTest, KapHistoryListsShowsAndPrunesWhatARerunKept) {
   });
   ASSERT_NE(file, kept.end());
   EXPECT_EQ(file->runId, "20240715-120000-2");
+  // An end line cut short (a disk that filled) is passed over.
+  os::AppendFile(run + "DADES/V303.LOG", "E|20240715-120000-2|20240715|1||\n");
   const testsupport::RefusedRun listed =
       Plain({Kap(), "history", run, "--date", "20240630", "--owner", file->file.substr(1)});
   EXPECT_EQ(listed.code, 0) << listed.err;
   for (const std::string& said : {std::string("run 20240715-120000 by "), std::string("run 20240715-120000-2 by "),
+                                  std::string("12:00:00, exit 0\n"),
                                   file->agency + "/303M2024.2T/" + file->file + "  current  type ",
                                   file->relative + "  until run 20240715-120000-2 ("})
     EXPECT_NE(listed.out.find(said), std::string::npos) << said << " not in\n" << listed.out;
