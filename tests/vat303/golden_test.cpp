@@ -169,11 +169,13 @@ TEST_P(GoldenTest, OutputsOfTheOfficeMatchTheCheckedFiles) {
 
   // And every rule of its quarter: each owner's byte of the map is that of
   // its latest file, whichever quarter that is in.
-  const std::vector<std::pair<std::string, int>> quarters = {{"2024", 4}, {"2024", 2}, {"2024", 1}, {"2014", 4}};
-  for (const auto& [year, quarter] : quarters)
-    for (const std::string& folder : vat303::QuarterFolders(tree, year, quarter))
-      for (const vat303::FolderFault& f : vat303::CheckAgencyFolder(tree, folder, year, quarter).faults)
-        ADD_FAILURE() << folder << f.file << ": " << f.rule << " " << f.fields;
+  for (const std::string& folder : vat303::AllQuarterFolders(tree)) {
+    std::string year;
+    int quarter = 0;
+    ASSERT_TRUE(vat303::QuarterOfFolder(folder, year, quarter)) << folder;
+    for (const vat303::FolderFault& f : vat303::CheckAgencyFolder(tree, folder, year, quarter).faults)
+      ADD_FAILURE() << folder << f.file << ": " << f.rule << " " << f.fields;
+  }
 
   if (std::getenv("KOVA_UPDATE_GOLDEN")) {
     os::RunShell("rm -rf '" + GoldenDir() + "'");
@@ -255,6 +257,9 @@ TEST_P(GoldenTest, Check303FindsEachFaultOfAQuarterAndWritesNothing) {
       {"NRC_BANC.SOL record 1: nrc-capcalera", nrcWith(99, "3")},
       {"nrc-final", [&] { os::WriteFile(dir + "NRC_BANC.SOL", nrc.substr(0, nrc.size() - 258)); }},
       {"NRC_BANC.SOL record 2: nrc-periode", nrcWith(258 + 14, "3")},
+      {"NRC_BANC.SOL record 2: nrc-tipus", nrcWith(258, "9")},
+      {"NRC_BANC.SOL record 2: nrc-import", nrcWith(258 + 74, "X")},
+      {"nrc-recompte", nrcWith(-258 + 6, "8")},
       {requested + ": mapa",
        [&] { os::WriteFile(tree + "DADES/V303.MAP", map.replace(std::stoul(requested.substr(1)) - 1, 1, "D")); }},
       {": mapa-falta", [&] { os::DeleteFile(tree + "DADES/V303.MAP"); }},
@@ -271,6 +276,8 @@ TEST_P(GoldenTest, Check303FindsEachFaultOfAQuarterAndWritesNothing) {
   const std::vector<std::vector<std::string>> bad = {
       {"check303", tree}, {"check303", tree, "--date", "20240631"}, {"check303", tree + "none", "--date", "20240630"}};
   for (const std::vector<std::string>& args : bad) EXPECT_EQ(Kap(args), 2) << args.back();
+  // A quarter never filed is not one ready to be sent.
+  EXPECT_EQ(Kap({"check303", tree, "--date", "20230630"}), 1);
 }
 
 // The same office through `kap run303`: the batch run gives the same files

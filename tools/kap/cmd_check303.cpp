@@ -4,7 +4,8 @@
 // read whole, one request for each filing file that asks for one and no
 // other, and the payment map's byte of each owner whose latest filing file
 // is there. One line per folder, one per fault; exit code 0 when everything
-// holds, 1 when anything fails, 2 for bad usage. Reads only.
+// holds, 1 when anything fails or the quarter has no folder, 2 for bad usage.
+// Reads only.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -21,13 +22,6 @@ int Usage(const std::string& why) {
   return 2;
 }
 
-// "AEAT/303M2024.2T" for a folder under `root`.
-std::string Shown(const std::string& root, const std::string& folder) {
-  std::string shown = os::HostPath(folder.compare(0, root.size(), root) == 0 ? folder.substr(root.size()) : folder);
-  if (!shown.empty() && shown.back() == '/') shown.pop_back();
-  return shown;
-}
-
 }  // namespace
 
 int CmdCheck303(const std::vector<std::string>& args) {
@@ -36,17 +30,21 @@ int CmdCheck303(const std::vector<std::string>& args) {
   const std::string& date = args[2];
   if (!os::DirExists(root)) return Usage("no such folder " + args[0]);
   if (!IsDateArg(date)) return Usage("not a date: " + date);
-  const std::string year = date.substr(0, 4);
-  const int quarter = (std::stoi(date.substr(4, 2)) - 1) / 3 + 1;
+  std::string year;
+  int quarter = 0;
+  vat303::QuarterOfDate(date, year, quarter);
   UseOfficeLanguage(root);
 
   const std::vector<std::string> folders = vat303::QuarterFolders(root, year, quarter);
-  if (folders.empty())
+  // Nothing to send is not a quarter ready to be sent.
+  if (folders.empty()) {
     Error("check303: no agency folder of " + year + " " + std::to_string(quarter) + "T under " + args[0]);
+    return 1;
+  }
   std::size_t faults = 0;
   for (const std::string& folder : folders) {
     const vat303::FolderCheck check = vat303::CheckAgencyFolder(root, folder, year, quarter);
-    const std::string shown = Shown(root, folder);
+    const std::string shown = vat303::AgencyAndQuarter(folder);
     std::cout << shown << ": " << check.files << " filing files, " << check.requests << " requests, "
               << check.faults.size() << " faults\n";
     for (const vat303::FolderFault& f : check.faults) {
