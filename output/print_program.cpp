@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "output/paths.h"
 #include "platform/console/console.h"
 #include "platform/os/os.h"
 #include "settings/config.h"
@@ -13,8 +14,7 @@ namespace output {
 std::string PrintProgramPath() { return settings::ExeDir + "ZEDIRIDI"; }
 
 PrintRun RunPrintProgram() {
-  std::string folder = settings::TmpDir;
-  if (folder.empty() || folder[0] != '/') folder = os::CurrentDir() + folder;
+  const std::string folder = FullPath(settings::TmpDir);
   const std::string errors = settings::TmpDir + "zediridi.err";
   // Its own name first, so that a second terminal on the same folder or a
   // crash never leaves a half-written zediridi.err.

@@ -31,6 +31,10 @@ namespace texts = vat303::texts;
 
 class DriverTest : public ReturnTest {
  protected:
+  void TearDown() override {
+    vat303::SetLockWaitMs(60000);  // the run's own wait, whatever a test set
+    ReturnTest::TearDown();
+  }
   void LoadOffice() {
     for (const char* table : {"UTerrito", "VPropiet", "UFiscal", "VGrups", "VCapPeri"}) LoadTable(table);
   }
@@ -390,7 +394,7 @@ TEST_F(DriverTest, RecordFilesThatAreNotOpenStopTheRunWithAMessage) {
   Select("S", "20240630", 1, 9999, "N", false);
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(Said(texts::kReadError));
-  EXPECT_NE(messages[0].find("TAULES/UTerrito: " + vat303::StatusWords(3)), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("TAULES/UTerrito: FITXER NO OBERT (ESTAT 3)"), std::string::npos) << messages[0];
   EXPECT_TRUE(Outputs().empty());
 }
 
@@ -413,7 +417,7 @@ TEST_F(DriverTest, AFileHeldByAnotherTerminalStopsTheRunBeforeAnythingIsRemoved)
     messages.clear();
     EXPECT_EQ(Run(), 1);
     const std::string file = std::string(table).find('/') == std::string::npos ? "DADES/" + name : table;
-    EXPECT_TRUE(Said((file + ": " + vat303::StatusWords(85)).c_str()));
+    EXPECT_TRUE(Said((file + ": FITXER EN \xE9S PER UN ALTRE USUARI (ESTAT 85)").c_str()));
     EXPECT_TRUE(Said(texts::kRunStopped));
     EXPECT_TRUE(Outputs() == before);
     EXPECT_EQ(recordstest::FinishChild(holder), 0);
@@ -428,7 +432,6 @@ TEST_F(DriverTest, AFileHeldByAnotherTerminalStopsTheRunBeforeAnythingIsRemoved)
   EXPECT_EQ(Run(), 0);
   release.join();
   EXPECT_TRUE(Outputs() == before);
-  vat303::SetLockWaitMs(60000);
 }
 
 TEST_F(DriverTest, APrintProgramThatCannotBeStartedIsReported) {
@@ -441,6 +444,23 @@ TEST_F(DriverTest, APrintProgramThatCannotBeStartedIsReported) {
   Select("S", "20240630", 1, 9999, "N", false);
   EXPECT_EQ(Run(), 0);  // the files are written all the same
   EXPECT_TRUE(Said(texts::kCannotStartPrint));
+
+  // What a failing print program says is shown and kept in zediridi.err; a
+  // run that prints well takes the old message away.
+  const struct {
+    const char* script;
+    int code;
+    bool kept;
+  } programs[] = {{"echo 'SENSE PAPER' >&2; exit 2", 1, true}, {"exit 0", 0, false}};
+  for (const auto& p : programs) {
+    os::WriteFile(exe + "ZEDIRIDI", std::string("#!/bin/sh\n") + p.script + "\n");
+    os::RunShell("chmod +x " + testsupport::ShellQuote(exe + "ZEDIRIDI"));
+    messages.clear();
+    Select("R", "20240630", 1, 9999, "N", false);
+    EXPECT_EQ(Run(), p.code) << p.script;
+    EXPECT_EQ(Said("SENSE PAPER"), p.kept) << p.script;
+    EXPECT_EQ(os::FileExists(tmp + "zediridi.err"), p.kept) << p.script;
+  }
 }
 
 TEST_F(DriverTest, ASpoolThatCannotBeWrittenIsReportedAndAnEarlierOneIsNotPrinted) {
