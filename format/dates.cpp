@@ -173,6 +173,12 @@ std::string DateFromText(const std::string& text) {
   return dates_detail::PackDate(year, date.month, date.day);
 }
 
+bool IsQuarterEnd(const std::string& packedDate) {
+  const std::string d = UnpackDigits(packedDate);  // YYYYMMDD
+  const std::string monthDay = d.size() == 8 ? d.substr(4) : "";
+  return monthDay == "0331" || monthDay == "0630" || monthDay == "0930" || monthDay == "1231";
+}
+
 std::string DateText(const std::string& packedDate) {
   dates_detail::Ymd date = dates_detail::SplitDate(packedDate);
   if (date.day == 0 && date.month == 0) return "";

@@ -29,6 +29,8 @@ std::string DateAdd(const std::string& packedDate, long count, const std::string
 // Units "D", "M", "A" in either case; never negative.
 long DateDiff(const std::string& date1, const std::string& date2, const std::string& unit);
 int DayOfWeek(const std::string& packedDate);       // 1 Monday .. 7 Sunday
+// The last day of a quarter: 31/3, 30/6, 30/9 or 31/12 of any year.
+bool IsQuarterEnd(const std::string& packedDate);
 std::string CodeText(const std::string& packedCode);
 
 }  // namespace format

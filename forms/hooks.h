@@ -24,7 +24,7 @@ int ApplyBrowse(int list, int block, int field);
 // the batch run.
 enum SelectionCheck {
   kSelectionAccepted = 0,
-  kSelectionNotQuarterEnd,  // the period month is not 3, 6, 9 or 12
+  kSelectionNotQuarterEnd,  // the period end is not 31/3, 30/6, 30/9 or 31/12
   kSelectionRangeReversed,  // the first owner is above the last
   kSelectionNoTown,         // "S" mode: the presenter's town is blank
   kSelectionNoAccount,      // "S" mode, payment "N": no charge account

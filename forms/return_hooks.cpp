@@ -66,15 +66,6 @@ int MonthOf(const std::string& packedDate) {
 
 int MonthOfField(int block, int field) { return MonthOf(format::DateFromText(FieldAt(block, field).Value)); }
 
-// The last day of a quarter: 31/3, 30/6, 30/9 or 31/12. Any other day of a
-// quarter's last month matches no period record.
-bool IsQuarterEnd(const std::string& packedDate) {
-  const std::string digits = format::UnpackDigits(packedDate);
-  const int month = MonthOf(packedDate);
-  if (month == 0 || month % 3 != 0) return false;
-  return digits.substr(6) == (month == 6 || month == 9 ? "30" : "31");
-}
-
 // An account part of zeros only: no account, though CheckIban passes it.
 bool Zeros(const std::string& account) {
   const std::string digits = TrimRight(account);
@@ -159,7 +150,7 @@ SelectionFaults Fill() {
   const int month = MonthOf(SelDate);
   SelAnnual = month == 12 && Switch(1, 6) == "S";
   // An empty or unreadable date is no quarter end either.
-  faults.notQuarterEnd = !IsQuarterEnd(SelDate);
+  faults.notQuarterEnd = !format::IsQuarterEnd(SelDate);
   faults.rangeReversed = SelFrom > SelTo;
   PresTown.clear();
   PresAccount.clear();
@@ -261,7 +252,7 @@ int CheckField(int block, const std::string& text, int& field, int key) {
     case 1: {
       std::string date = text;
       if (Blank(date)) date = format::DateText(QuarterEndBefore(settings::SysDate));
-      status = format::CheckDateText(date) || !IsQuarterEnd(format::DateFromText(date)) ? -1 : 0;
+      status = format::CheckDateText(date) || !format::IsQuarterEnd(format::DateFromText(date)) ? -1 : 0;
       if (status != 0) {
         RefusalText = Translate(kDateAccepted);
       } else {

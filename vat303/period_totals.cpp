@@ -29,12 +29,6 @@ std::string PeriodName(const std::string& record) {
          settings::FormatDate(BytesAt(record, kPeriodKeyDate, 4), 0, "dma");
 }
 
-bool IsQuarterEnd(const std::string& packedDate) {
-  const std::string d = format::UnpackDigits(packedDate);  // YYYYMMDD
-  const std::string monthDay = d.substr(4);
-  return monthDay == "0331" || monthDay == "0630" || monthDay == "0930" || monthDay == "1231";
-}
-
 // The amounts of the current period record into the owner's totals.
 void AddPeriodRecord() {
   const std::string& r = PeriodRecord;
@@ -73,7 +67,7 @@ bool AddYearRecords(const std::string& group) {
     PeriodTotals.YearBases += static_cast<double>(Int32At(PeriodRecord, kBaseB)) + Int32At(PeriodRecord, kBaseC);
     PeriodTotals.YearBaseA += Int32At(PeriodRecord, kBaseA);
     PeriodTotals.YearCash1 += Int32At(PeriodRecord, kCashAmount1);
-    if (!IsQuarterEnd(BytesAt(PeriodRecord, kPeriodKeyDate, 4)))
+    if (!format::IsQuarterEnd(BytesAt(PeriodRecord, kPeriodKeyDate, 4)))
       NoteDataProblem(DataProblem::DateNotQuarterEnd, PeriodName(PeriodRecord));
     read = RunMoveNext(records::kPeriodFile);
   }
