@@ -64,6 +64,24 @@ int UnicodeToCp850(char32_t code) {
   return -1;
 }
 
+Utf8Char DecodeUtf8Char(std::string_view bytes, char32_t& code, std::size_t& length) {
+  const auto lead = static_cast<unsigned char>(bytes[0]);
+  std::size_t len = 0;
+  char32_t least = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) len = 2, code = lead & 0x1F, least = 0x80;
+  else if (lead >= 0xE0 && lead <= 0xEF) len = 3, code = lead & 0x0F, least = 0x800;
+  else if (lead >= 0xF0 && lead <= 0xF4) len = 4, code = lead & 0x07, least = 0x10000;
+  length = 1;
+  if (len == 0) return Utf8Char::Invalid;
+  for (; length < len; ++length) {
+    if (length >= bytes.size()) return Utf8Char::Incomplete;
+    const auto next = static_cast<unsigned char>(bytes[length]);
+    if ((next & 0xC0) != 0x80) return Utf8Char::Invalid;
+    code = (code << 6) | (next & 0x3F);
+  }
+  return code < least || code > 0x10FFFF ? Utf8Char::Invalid : Utf8Char::Whole;
+}
+
 }  // namespace console::detail
 
 namespace console {
@@ -94,20 +112,18 @@ bool Utf8ToCp850(const std::string& utf8, std::string& cp850) {
   cp850.clear();
   bool whole = true;
   for (std::size_t i = 0; i < utf8.size();) {
-    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-    bool valid = length > 0 && i + length <= utf8.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      code = (code << 6) | (next & 0x3F);
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      cp850 += utf8[i++];
+      continue;
     }
-    valid = valid && (length == 1 || code >= 0x80);  // no overlong forms
-    const int byte = !valid ? -1 : code < 0x80 ? static_cast<int>(code) : detail::UnicodeToCp850(code);
+    char32_t code = 0;
+    std::size_t length = 1;
+    const bool valid =
+        detail::DecodeUtf8Char(std::string_view(utf8).substr(i), code, length) == detail::Utf8Char::Whole;
+    const int byte = valid ? detail::UnicodeToCp850(code) : -1;
     if (byte < 0) whole = false;
     cp850 += byte < 0 ? '?' : static_cast<char>(byte);
-    i += valid ? length : 1;
+    i += length;
   }
   return whole;
 }

@@ -110,23 +110,10 @@ Decoded DecodeAsciiByte(unsigned char b, Event& event) {
 
 // A UTF-8 character starting at bytes[0] (>= 0x80).
 Decoded DecodeUtf8(std::string_view bytes, bool final, std::size_t& consumed, Event& event) {
-  const auto b0 = static_cast<unsigned char>(bytes[0]);
-  std::size_t len = 0;
   char32_t code = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; code = b0 & 0x1F; }
-  else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; code = b0 & 0x0F; }
-  else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; code = b0 & 0x07; }
-  else { consumed = 1; return Decoded::Ignored; }
-  for (std::size_t i = 1; i < len; ++i) {
-    if (i >= bytes.size()) {
-      if (final) { consumed = i; return Decoded::Ignored; }
-      return Decoded::Incomplete;
-    }
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    if ((b & 0xC0) != 0x80) { consumed = i; return Decoded::Ignored; }
-    code = (code << 6) | (b & 0x3F);
-  }
-  consumed = len;
+  const Utf8Char read = DecodeUtf8Char(bytes, code, consumed);
+  if (read == Utf8Char::Incomplete && !final) return Decoded::Incomplete;
+  if (read != Utf8Char::Whole) return Decoded::Ignored;
   const int cp850 = UnicodeToCp850(code);
   if (cp850 < 0) return Decoded::Ignored;
   event = CharEvent(static_cast<unsigned char>(cp850), 0);

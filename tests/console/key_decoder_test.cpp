@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console/console.h"
 #include "platform/console/cp850_unicode.h"
 #include "platform/console/key_decoder.h"
 
@@ -209,6 +210,26 @@ TEST(Cp850Glyphs, TableRoundTripsAndShowsConsoleSymbols) {
   EXPECT_EQ(UnicodeToCp850(U'\u00AD'), 0xF0);
   EXPECT_EQ(UnicodeToCp850(U'\u4E2D'), -1);
   EXPECT_EQ(UnicodeToCp850(U'\u263A'), -1);
+}
+
+// Text from outside (kap's files): what CP850 cannot hold, a broken or an
+// overlong form each become one "?" and make the text not whole.
+TEST(Cp850Glyphs, Utf8TextToCp850) {
+  const struct {
+    const char* utf8;
+    const char* cp850;
+    bool whole;
+  } cases[] = {
+      {"a\tb\x7f", "a\tb\x7f", true},      {"\xc3\xb1\xe2\x82\xac", "\xa4\xd5", true},
+      {"\xe4\xb8\xad.", "?.", false},      {"\xc3(", "?(", false},
+      {"\xe2\x82", "?", false},             {"\xe0\x83\xa9", "?", false},  // overlong e acute
+      {"\xf8\x80\x83\xa9", "????", false}, {"\xc1\xa9", "??", false},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(console::Utf8ToCp850(c.utf8, out), c.whole) << c.utf8;
+    EXPECT_EQ(out, c.cp850) << c.utf8;
+  }
 }
 
 }  // namespace
