@@ -28,12 +28,17 @@ static int WaitChild(pid_t pid) {
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int RunProgram(const std::string& program, const std::vector<std::string>& args) {
-  std::string path = HostPath(program);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(path.c_str()));
+// The program's path and arguments as spawn takes them (valid while both live).
+static std::vector<char*> Argv(std::string& path, const std::vector<std::string>& args) {
+  std::vector<char*> argv{path.data()};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  return argv;
+}
+
+int RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  std::string path = HostPath(program);
+  std::vector<char*> argv = Argv(path, args);
   pid_t pid;
   if (::posix_spawnp(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
   return WaitChild(pid);
@@ -46,9 +51,7 @@ int RunShell(const std::string& commandLine) {
 int RunProgramQuietly(const std::string& program, const std::vector<std::string>& args,
                       const std::vector<std::string>& env, const std::string& errorFile) {
   std::string path = HostPath(program);
-  std::vector<char*> argv{path.data()};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = Argv(path, args);
   // This process's environment without the variables `env` sets, then those.
   std::vector<char*> envp;
   for (char** e = environ; *e != nullptr; ++e) {
