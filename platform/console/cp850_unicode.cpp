@@ -40,8 +40,8 @@ constexpr char32_t kHigh[128] = {
     // 0xE0
     U'\u00D3', U'\u00DF', U'\u00D4', U'\u00D2', U'\u00F5', U'\u00D5', U'\u00B5', U'\u00FE',
     U'\u00DE', U'\u00DA', U'\u00DB', U'\u00D9', U'\u00FD', U'\u00DD', U'\u00AF', U'\u00B4',
-    // 0xF0 (soft hyphen shown as a hyphen so that it keeps its cell)
-    U'-',      U'\u00B1', U'\u2017', U'\u00BE', U'\u00B6', U'\u00A7', U'\u00F7', U'\u00B8',
+    // 0xF0
+    U'\u00AD', U'\u00B1', U'\u2017', U'\u00BE', U'\u00B6', U'\u00A7', U'\u00F7', U'\u00B8',
     U'\u00B0', U'\u00A8', U'\u00B7', U'\u00B9', U'\u00B3', U'\u00B2', U'\u25A0', U'\u00A0'};
 
 }  // namespace
@@ -55,12 +55,9 @@ char32_t Cp850ToUnicode(unsigned char byte) {
 
 int UnicodeToCp850(char32_t code) {
   if (code >= 0x20 && code < 0x7F) return static_cast<int>(code);
-  if (code == U'\u00AD') return 0xF0;  // soft hyphen
   if (code < 0x80) return -1;
-  for (int i = 0; i < 128; ++i) {
-    if (i == 0x70) continue;  // 0xF0 is shown as '-', which is ASCII
+  for (int i = 0; i < 128; ++i)
     if (kHigh[i] == code) return 0x80 + i;
-  }
   return -1;
 }
 

@@ -213,6 +213,7 @@ void SetGlyphs() {
     const char32_t u = Cp850ToUnicode(static_cast<unsigned char>(b));
     const bool shown = g_utf8 || u < 0x80 || std::wctomb(bytes, static_cast<wchar_t>(u)) > 0;
     g_glyph[b] = shown ? static_cast<wchar_t>(u) : AsciiStandIn(u);
+    if (u == U'\u00AD') g_glyph[b] = L'-';  // a soft hyphen would take no cell
   }
 }
 
