@@ -62,9 +62,7 @@ bool SameCode(const std::string& code, const std::string& value) {
 }
 
 std::string Fit(const std::string& text, int width) {
-  std::string out = text.substr(0, static_cast<std::size_t>(std::max(width, 0)));
-  out.resize(static_cast<std::size_t>(std::max(width, 0)), ' ');
-  return out;
+  return format::FitText(text, static_cast<std::size_t>(std::max(width, 0)));
 }
 
 std::string Trim(const std::string& text) {

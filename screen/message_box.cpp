@@ -13,11 +13,6 @@ namespace {
 
 constexpr int kLineWidth = 76;
 
-std::string RightTrim(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
 bool echoMessages = false;
 
 }  // namespace
@@ -27,7 +22,7 @@ void SetMessageEcho(bool on) { echoMessages = on; }
 void MessageBox(int baseRow, const std::string& text) {
   // A run without a screen (the batch run) shows its messages on standard
   // error as well, as one line each.
-  if (echoMessages) std::cerr << console::Cp850ToUtf8(RightTrim(text)) << "\n" << std::flush;
+  if (echoMessages) std::cerr << console::Cp850ToUtf8(format::TrimRight(text)) << "\n" << std::flush;
   SetAttr("+rh");
   std::string laid = text;
   format::WrapText(laid, 0, kLineWidth, "i");
@@ -37,7 +32,7 @@ void MessageBox(int baseRow, const std::string& text) {
   std::vector<std::string> lines;
   std::size_t longest = 0;
   for (int k = 0; k < n; ++k) {
-    lines.push_back(RightTrim(laid.substr(static_cast<std::size_t>(k) * kLineWidth, kLineWidth)));
+    lines.push_back(format::TrimRight(laid.substr(static_cast<std::size_t>(k) * kLineWidth, kLineWidth)));
     if (lines.back().size() > longest) longest = lines.back().size();
   }
 
@@ -63,9 +58,9 @@ void MessageBox(int baseRow, const std::string& text) {
 
 void MessageLine(const std::string& text) {
   const int row = ScreenRows(), width = ScreenColumns();
-  std::string line = RightTrim(text).substr(0, static_cast<std::size_t>(width));
-  line.insert(0, (static_cast<std::size_t>(width) - line.size()) / 2, ' ');
-  line.resize(static_cast<std::size_t>(width), ' ');
+  std::string line = format::TrimRight(text).substr(0, static_cast<std::size_t>(width));
+  line = format::FitText(std::string(static_cast<std::size_t>(format::CenterOffset(line, width)), ' ') + line,
+                         static_cast<std::size_t>(width));
   WindowPush(row, 1, row, width);
   SetAttr("+rh");
   WinLocate(0, 0);
