@@ -145,6 +145,10 @@ bool LinkFile(const std::string& from, const std::string& to) {
   if (::link(HostPath(from).c_str(), HostPath(to).c_str()) == 0) return true;
   // A file system without hard links between these names: a copy.
   if (errno != EPERM && errno != EOPNOTSUPP && errno != EXDEV && errno != EMLINK) return false;
+  if (FileExists(to)) {  // a link never replaces a file; nor does its copy
+    errno = EEXIST;
+    return false;
+  }
   std::string bytes;
   if (!ReadFile(from, bytes)) return false;
   return WriteFileAtomic(to, bytes);
