@@ -65,7 +65,7 @@ bool ReadTopic(const std::string& topic, std::string& data) {
     const std::string name = "AJUDA\\" + folder + topic + ".HLP";
     for (const std::string& path : {name, settings::DataRoot + name}) {
       data.clear();
-      if (os::FileExists(path) && os::ReadFile(path, data)) return true;
+      if (os::ReadFile(path, data)) return true;
     }
   }
   return false;
