@@ -47,6 +47,7 @@ struct Office {
   std::string Tmux(const std::string& args) {
     return testsupport::CommandOutput("LC_ALL=C.UTF-8 tmux -u -L " + socket + " -f /dev/null " + args + " 2>&1");
   }
+  std::string before;  // a shell command run in the terminal before the program ("...; ")
   void Start(const std::string& locale = "LC_ALL=C.UTF-8") {
     Start("KAPTMP=" + testsupport::ShellQuote(root.path + "tmp/"), root.path, locale);
   }
@@ -54,7 +55,7 @@ struct Office {
   void Start(const std::string& vars, const std::string& from, const std::string& locale = "LC_ALL=C.UTF-8") {
     const std::string env = "env -u KAPTMP -u KAPTERM " + locale + " KAPROOT=" + testsupport::ShellQuote(root.path) +
                             " KAPEXE=" + testsupport::ShellQuote(testsupport::BinDir()) + " " + vars;
-    const std::string command = "cd " + testsupport::ShellQuote(from) + " && " + env + " " +
+    const std::string command = "cd " + testsupport::ShellQuote(from) + " && " + before + env + " " +
                                 testsupport::ShellQuote(testsupport::BinDir() + "ruvoz303") + "; echo EXIT=$?; sleep 60";
     Tmux("new-session -d -s app -x 80 -y 25 " + testsupport::ShellQuote(command));
   }

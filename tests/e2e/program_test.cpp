@@ -80,7 +80,8 @@ TEST(ProgramE2E, GalicianOnALinuxConsoleWithoutUtf8) {
   ASSERT_TRUE(office.Make() && os::DeleteFile(office.root.path + "AJUDA/GLG/UUTIMENU.HLP") &&
               os::WriteFile(office.root.path + "tmp/KovaTerm.ini", "[Sistema]\r\nData=20240515\r\nIdioma=GLG\r\n"));
   // No UTF-8 locale, and the cursor keys left in the application mode by an earlier program.
-  office.Start("printf '\\033[?1h'; LC_ALL=C TERM=linux");
+  office.before = "printf '\\033[?1h'; ";
+  office.Start("LC_ALL=C TERM=linux");
   ASSERT_TRUE(office.WaitFor("ESTE TERMINAL NON ESTA CONFIGURADO EN UTF-8")) << office.Screen();
   office.Keys("Enter Right");  // Right changes the choice in the first field
   ASSERT_TRUE(office.WaitFor("<S: ficheiros de presentacion>")) << office.Screen();
