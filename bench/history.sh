@@ -39,7 +39,8 @@ done
 echo "HISTORIC: $(find "$dir/HISTORIC" -type f | wc -l) kept versions, $(du -s --apparent-size -B1 "$dir/HISTORIC" | cut -f1) bytes (apparent)"
 echo "log: $(wc -l <"$dir/DADES/V303.LOG") lines"
 
-kept="$(cd "$dir" && ls HISTORIC/303M2024.2T/AEAT | grep '^P0042\.' | head -1)"
+kept="$(cd "$dir" && ls HISTORIC/303M2024.2T/AEAT | grep '^P0042\.' | head -1 || true)"
+[ -n "$kept" ] || { echo "no kept version of P0042 in AEAT: the reruns replaced nothing" >&2; exit 1; }
 times="$(mktemp)"
 trap 'rm -f "$times"' EXIT
 # The best of three: wall seconds, and the peak resident memory.

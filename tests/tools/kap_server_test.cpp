@@ -150,6 +150,7 @@ TEST_F(KapServerTest, ARunWhoseConnectionTheServerEndsStopsAndLosesNoRequest) {
                                " -qAtX -c \"SELECT count(*) FROM pg_stat_activity WHERE application_name = '" +
                                schema->name + "'\"";
   for (int i = 0; i < 300 && testsupport::CommandOutput(sessions) != "1\n"; ++i) os::SleepMs(100);
+  ASSERT_EQ(testsupport::CommandOutput(sessions), "1\n") << "the run never connected";
   recordstest::Child holder = recordstest::StartChild(testsupport::BinDir() + "kap", {"lock", office, "VCapPeri", "--file"});
   ASSERT_EQ(recordstest::ReadLine(holder), "locked");
   for (os::Lock& lock : folders) os::Unlock(lock);
@@ -158,6 +159,7 @@ TEST_F(KapServerTest, ARunWhoseConnectionTheServerEndsStopsAndLosesNoRequest) {
     os::SleepMs(100);
     os::ReadFile(work.path + "run.err", err);
   }
+  ASSERT_NE(err.find("FITXER BLOQUEJAT"), std::string::npos) << "the run never waited:\n" << err;
   ASSERT_TRUE(testsupport::Psql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = '" +
                                 schema->name + "'"));
   std::string code;
