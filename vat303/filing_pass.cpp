@@ -153,9 +153,7 @@ bool HeldRequest(int owner, JournalRequest& request) {
   if (!Asks(f)) return false;
   const JournalRequest asked = RequestOf(f);
   NrcRequestFields r = NrcRequest;
-  r.ownerTaxId = asked.taxId;
-  r.name = asked.name;
-  r.amount = asked.amount;
+  r.ownerTaxId = asked.taxId, r.name = asked.name, r.amount = asked.amount;
   int others = 0;
   for (int other : pass.asking[KeyOf(asked)])
     others += other != owner && pass.map[static_cast<std::size_t>(other - 1)] == 'N';
@@ -182,17 +180,21 @@ bool Journal(const JournalChange& change) {
   return false;
 }
 
-// The request changes of a journaled change, on the pass's NRC image.
+// The request changes of a journaled change, on the pass's NRC image
+// (NrcRequest's presenter part with each request's owner part).
 bool ApplyRequests(const JournalChange& c) {
+  const NrcRequestFields kept = NrcRequest;
+  bool ok = true;
   if (c.takenOut) {
     SetOwnerPart(c.out);
-    if (RemoveNrcRequest(NrcFile) != kNrcOk) return false;
+    ok = RemoveNrcRequest(NrcFile) == kNrcOk;
   }
-  if (c.added) {
+  if (ok && c.added) {
     SetOwnerPart(c.in);
-    if (AddNrcRequest(NrcFile) != kNrcOk) return false;
+    ok = AddNrcRequest(NrcFile) == kNrcOk;
   }
-  return true;
+  NrcRequest = kept;
+  return ok;
 }
 
 std::string OwnerList(const std::vector<int>& owners) {
@@ -322,7 +324,6 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
   if (withRequest) c.in = AsJournal(NrcRequest);
   if (!Earlier(owner)) return false;
   c.takenOut = HeldRequest(owner, c.out);
-  const NrcRequestFields request = NrcRequest;
 
   // The same file, the same request and the same map byte: nothing to do.
   const bool sameRequest = c.takenOut == c.added && (!c.added || SameRequest(c.out, c.in));
@@ -332,7 +333,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
     FileOf(owner).checked = true;
     return true;
   }
-  if (withRequest && !NrcPassHasRoomFor(request.amount)) {
+  if (withRequest && !NrcPassHasRoomFor(c.in.amount)) {
     Fail(texts::kNrcFull, NrcFile);
     return false;
   }
@@ -358,9 +359,7 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest) {
   pass.counts.replaced += replacing;
   NoteWritten(owner);
   Note(owner, Filing(bytes, true));
-  const bool requests = ApplyRequests(c);
-  NrcRequest = request;
-  if (!requests) return false;
+  if (!ApplyRequests(c)) return false;
   if (!RecordPaymentType(owner, pass.payment)) {
     pass.mapStale = true;
     Fail(texts::kCannotWrite, PaymentMapPath());
@@ -383,10 +382,7 @@ bool RemoveFilingFile(int owner) {
   }
   Note(owner, OwnerFiling{});
   ++pass.counts.removed;
-  const NrcRequestFields request = NrcRequest;
-  const bool requests = ApplyRequests(c);
-  NrcRequest = request;
-  return requests;
+  return ApplyRequests(c);
 }
 
 bool CloseFilingPass() {
