@@ -231,14 +231,6 @@ TEST(DatesCalendar, DayOfWeekExamples) {
   EXPECT_EQ(format::DayOfWeek(Date("20261208")), 2);
 }
 
-TEST(DatesCalendar, QuarterEndsAreTheLastDaysOfMarchJuneSeptemberAndDecember) {
-  for (const char* end : {"20240331", "20240630", "20240930", "20241231", "20230331"})
-    EXPECT_TRUE(format::IsQuarterEnd(Date(end))) << end;
-  for (const char* other : {"20240330", "20240615", "20240731", "20241230", "20240101", "00000000"})
-    EXPECT_FALSE(format::IsQuarterEnd(Date(other))) << other;
-  EXPECT_FALSE(format::IsQuarterEnd(""));
-}
-
 TEST(DatesCalendar, DayOfWeekFollowsEveryDayOfSeveralYears) {
   // 1 January 2024 is a Monday; each following day is the next weekday.
   std::string date = Date("20240101");

@@ -447,19 +447,15 @@ TEST_F(DriverTest, APrintProgramThatCannotBeStartedIsReported) {
 
   // What a failing print program says is shown and kept in zediridi.err; a
   // run that prints well takes the old message away.
-  const struct {
-    const char* script;
-    int code;
-    bool kept;
-  } programs[] = {{"echo 'SENSE PAPER' >&2; exit 2", 1, true}, {"exit 0", 0, false}};
-  for (const auto& p : programs) {
-    os::WriteFile(exe + "ZEDIRIDI", std::string("#!/bin/sh\n") + p.script + "\n");
+  for (const auto& [script, kept] :
+       {std::pair<const char*, bool>{"echo 'SENSE PAPER' >&2; exit 2", true}, {"exit 0", false}}) {
+    os::WriteFile(exe + "ZEDIRIDI", std::string("#!/bin/sh\n") + script + "\n");
     os::RunShell("chmod +x " + testsupport::ShellQuote(exe + "ZEDIRIDI"));
     messages.clear();
     Select("R", "20240630", 1, 9999, "N", false);
-    EXPECT_EQ(Run(), p.code) << p.script;
-    EXPECT_EQ(Said("SENSE PAPER"), p.kept) << p.script;
-    EXPECT_EQ(os::FileExists(tmp + "zediridi.err"), p.kept) << p.script;
+    EXPECT_EQ(Run(), kept ? 1 : 0) << script;
+    EXPECT_EQ(Said("SENSE PAPER"), kept) << script;
+    EXPECT_EQ(os::FileExists(tmp + "zediridi.err"), kept) << script;
   }
 }
 
