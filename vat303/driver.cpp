@@ -249,7 +249,8 @@ void ProcessTerritory() {
       if (!CloseFilingPass()) Stop();
       TerritoryMessage();
       LogPass();
-      CheckFolder();
+      CheckFolder();  // while the pass holds the folder: no other is half done there
+      ReleaseFilingPass();
     }
   }
   ShowRunMessages(TakeDataProblems());

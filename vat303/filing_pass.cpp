@@ -388,13 +388,14 @@ bool RemoveFilingFile(int owner) {
 bool CloseFilingPass() {
   if (!pass.open) return true;
   pass.open = false;
-  // The folder's digest is for the run log (none with the history off).
-  std::uint64_t nrc = 0;
-  if (CloseNrcPass(RunId().empty() ? nullptr : &nrc) != kNrcOk) {
+  if (NrcCheckpoint() != kNrcOk) {
+    AbandonNrcPass();
     pass.counts.requestsNotSaved = true;
     if (pass.journal) EndJournal(OutputDir, false);
     return false;
   }
+  // The folder's digest is for the run log (none with the history off).
+  const std::uint64_t nrc = RunId().empty() ? 0 : NrcPassFileDigest();
   // The folder's outputs as the pass leaves them: each filing file's owner
   // and digest, then the NRC file's digest.
   format::BytesHasher digest;
@@ -411,6 +412,9 @@ bool CloseFilingPass() {
   if (pass.journal) EndJournal(OutputDir, !pass.mapStale);
   return true;
 }
+
+// Everything is written by now: the lock goes, and the image with it.
+void ReleaseFilingPass() { AbandonNrcPass(); }
 
 const PassCounts& FilingPassCounts() { return pass.counts; }
 

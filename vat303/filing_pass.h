@@ -63,9 +63,13 @@ bool PutFilingFile(int owner, const std::string& bytes, bool withRequest);
 // False (the operator told) when it could not be done: the run must stop.
 bool RemoveFilingFile(int owner);
 
-// Writes the NRC file and ends the journal. False when the requests could
-// not be saved (the journal stays for the next run).
+// Writes the NRC file and ends the journal, the folder still held, so that
+// it can be checked as no other terminal's pass will leave it half done.
+// False when the requests could not be saved (the journal stays for the
+// next run, and the folder is let go at once).
 bool CloseFilingPass();
+// Lets the folder go for the other terminals.
+void ReleaseFilingPass();
 
 const PassCounts& FilingPassCounts();
 // By owner number: what the filing files this pass put in place (or found
